@@ -3,13 +3,11 @@
 #include <cstdio>
 #include <limits>
 
+#include "Blank.h"
+
 namespace korvo {
 
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 constexpr std::string_view::size_type kNone = std::string_view::npos;
 

@@ -1,6 +1,7 @@
 #include "korvo/appcore/Profile.h"
 
 #include "AtomicFile.h"
+#include "Blank.h"
 #include "IniDocument.h"
 
 namespace korvo {
@@ -38,8 +39,7 @@ std::string CutToWindowWidth(std::string_view text) {
 }
 
 bool HasBlankEnd(std::string_view name) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
-    return blank(name.front()) || blank(name.back());
+    return IsBlank(name.front()) || IsBlank(name.back());
 }
 
 bool HasLineBreak(std::string_view text) {
@@ -68,10 +68,7 @@ std::string RefusalReason(const ProfileEntry& entry) {
 
 uint32_t ParseProfileInt(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v' ||
-                                text[i] == '\f' || text[i] == '\r' || text[i] == '\n')) {
-        ++i;
-    }
+    while (i < text.size() && IsBlank(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     uint32_t base = 10;

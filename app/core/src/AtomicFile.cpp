@@ -94,20 +94,21 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents, s
         SetError(error, "cannot create a temporary file beside " + target, errno);
         return false;
     }
-    auto fail = [&](const std::string& what) {
+    // Takes errno before anything else can change it.
+    auto fail = [&](const char* what, const std::string& file) {
         int code = errno;
         if (fd >= 0) close(fd);
         unlink(temp.c_str());
-        SetError(error, what, code);
+        SetError(error, what + file, code);
         return false;
     };
-    if (fchmod(fd, mode) != 0) return fail("cannot set the mode of " + temp);
-    if (!WriteAll(fd, contents)) return fail("cannot write " + temp);
-    if (fsync(fd) != 0) return fail("cannot flush " + temp);
+    if (fchmod(fd, mode) != 0) return fail("cannot set the mode of ", temp);
+    if (!WriteAll(fd, contents)) return fail("cannot write ", temp);
+    if (fsync(fd) != 0) return fail("cannot flush ", temp);
     int closed = close(fd);
     fd = -1;
-    if (closed != 0) return fail("cannot close " + temp);
-    if (rename(temp.c_str(), target.c_str()) != 0) return fail("cannot replace " + target);
+    if (closed != 0) return fail("cannot close ", temp);
+    if (rename(temp.c_str(), target.c_str()) != 0) return fail("cannot replace ", target);
     SyncDirectory(DirectoryOf(target));
     return true;
 }

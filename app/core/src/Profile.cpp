@@ -42,7 +42,7 @@ bool HasBlankEnd(std::string_view name) {
     return IsBlank(name.front()) || IsBlank(name.back());
 }
 
-bool HasLineBreak(std::string_view text) {
+bool HoldsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
@@ -50,15 +50,15 @@ bool HasLineBreak(std::string_view text) {
 std::string RefusalReason(const ProfileEntry& entry) {
     const std::string& section = entry.section;
     const std::string& key = entry.key;
-    if (section.empty() || HasBlankEnd(section) || HasLineBreak(section) ||
+    if (section.empty() || HasBlankEnd(section) || HoldsLineBreakOrNul(section) ||
         section.find(']') != std::string::npos) {
         return "section name \"" + section + "\" cannot be stored";
     }
-    if (key.empty() || HasBlankEnd(key) || HasLineBreak(key) || key.find('=') != std::string::npos ||
+    if (key.empty() || HasBlankEnd(key) || HoldsLineBreakOrNul(key) || key.find('=') != std::string::npos ||
         key.front() == '[' || key.front() == ';') {
         return "key name \"" + key + "\" cannot be stored";
     }
-    if (HasLineBreak(entry.value)) {
+    if (HoldsLineBreakOrNul(entry.value)) {
         return "the value of " + section + "/" + key + " holds a line break or NUL";
     }
     return {};

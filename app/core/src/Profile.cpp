@@ -126,15 +126,19 @@ bool WriteProfileTexts(const std::string& path, std::span<const ProfileEntry> en
             return false;
         }
     }
-    // A file that exists but cannot be read must not be replaced by one that
-    // holds only these entries: every other stored key would be lost.
-    std::string contents;
-    if (ReadWholeFile(path, &contents, error) == ReadResult::Failed) return false;
-    ini::Document document = ini::Parse(contents);
-    for (const ProfileEntry& entry : entries) {
-        ini::SetEntry(document, entry.section, entry.key, entry.value);
-    }
-    return ReplaceFileAtomically(path, ini::Serialize(document), error);
+    // A file that exists but cannot be read is not replaced: a file holding
+    // only these entries would lose every other stored key.
+    return UpdateFileAtomically(
+        path,
+        [&](std::string& contents, std::string*) {
+            ini::Document document = ini::Parse(contents);
+            for (const ProfileEntry& entry : entries) {
+                ini::SetEntry(document, entry.section, entry.key, entry.value);
+            }
+            contents = ini::Serialize(document);
+            return true;
+        },
+        error);
 }
 
 }  // namespace korvo

@@ -1,6 +1,6 @@
 #include "IniDocument.h"
 
-#include "Blank.h"
+#include "TextRules.h"
 
 namespace korvo::ini {
 

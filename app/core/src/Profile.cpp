@@ -1,7 +1,7 @@
 #include "korvo/appcore/Profile.h"
 
 #include "AtomicFile.h"
-#include "Blank.h"
+#include "TextRules.h"
 #include "IniDocument.h"
 
 namespace korvo {
@@ -67,10 +67,8 @@ std::string RefusalReason(const ProfileEntry& entry) {
 }  // namespace
 
 uint32_t ParseProfileInt(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool negative;
+    size_t i = SkipBlanksAndSign(text, &negative);
     uint32_t base = 10;
     if (i + 1 < text.size() && text[i] == '0') {
         switch (text[i + 1]) {

@@ -22,7 +22,7 @@
 //  - An existing key's line is rewritten as "key=value" under the key's
 //    stored spelling; a new key goes after the last non-blank line of its
 //    section; a new section goes to the end of the file. Every other line,
-//    comments and blank lines included, survives unchanged.
+//    comments and blank lines included, survives with its text unchanged.
 //  - Every line is written with CR LF.
 //  - A value that would not read back as itself (blanks at either end, or
 //    wrapped in double quotes already) is stored inside one more pair of

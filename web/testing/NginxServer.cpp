@@ -51,21 +51,6 @@ bool Accepts(std::uint16_t port) {
 
 bool NginxInstalled() { return ::access(kNginxPath, X_OK) == 0; }
 
-std::uint16_t FreeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof addr;
-    std::uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) == 0) {
-        port = ntohs(addr.sin_port);
-    }
-    ::close(fd);
-    return port;
-}
-
 NginxServer::NginxServer(NginxOptions options) : m_options(std::move(options)) {
     char pattern[] = "/tmp/korvo-nginx-XXXXXX";
     if (::mkdtemp(pattern) != nullptr) {

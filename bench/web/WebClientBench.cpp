@@ -82,17 +82,33 @@ Figures Run(const NginxServer& server, const std::string& path, const std::strin
     std::vector<double> ratios;
     bool identical = true;
     for (int round = -5; round < rounds; ++round) {  // five rounds to warm up
-        const auto t0 = Clock::now();
         korvo::web::HttpResponse response;
-        const int rc = ours.SendRequest(url.c_str(), nullptr, nullptr, 0, response, credentials.c_str());
-        const auto t1 = Clock::now();
+        int rc = 1;
+        const auto timeOurs = [&] {
+            const auto t0 = Clock::now();
+            rc = ours.SendRequest(url.c_str(), nullptr, nullptr, 0, response, credentials.c_str());
+            return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+        };
         std::string curlBody;
-        const bool curlOk = curl.Get(url, curlBody);
-        const auto t2 = Clock::now();
+        bool curlOk = false;
+        const auto timeCurl = [&] {
+            const auto t0 = Clock::now();
+            curlOk = curl.Get(url, curlBody);
+            return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+        };
+        // Who goes first alternates too, so that neither side always meets
+        // a server that has just finished the other's connection.
+        double a = 0;
+        double b = 0;
+        if (round % 2 == 0) {
+            a = timeOurs();
+            b = timeCurl();
+        } else {
+            b = timeCurl();
+            a = timeOurs();
+        }
         identical = identical && rc == 0 && curlOk && response.m_strBody == expected && curlBody == expected;
         if (round >= 0) {
-            const double a = std::chrono::duration<double, std::micro>(t1 - t0).count();
-            const double b = std::chrono::duration<double, std::micro>(t2 - t1).count();
             oursTimes.push_back(a);
             curlTimes.push_back(b);
             ratios.push_back(a / b);

@@ -137,6 +137,22 @@ TEST(HttpRequestTimeTest, SilenceAfterConnectCostsOneTimeOutPerPhase) {
     EXPECT_EQ(r.m_nBodyLength, 0);
 }
 
+TEST(HttpRequestTimeTest, AnswerWithoutLengthKeptOpenEndsAfterOneTimeOut) {
+    ScriptedPeer peer([](ScriptedPeer& p, int fd) {
+        p.Send(fd, "HTTP/1.1 200 OK\r\n\r\nnetip=1");
+        p.WaitForClose(fd);
+    });
+    CHttpRequest request(HttpTimeouts{4000, 300});
+    HttpResponse r;
+    const auto start = Clock::now();
+    ASSERT_EQ(request.SendRequest(peer.Url("/").c_str(), nullptr, nullptr, 0, r, ""), 0);
+    const double took = SecondsSince(start);
+    EXPECT_GE(took, 0.29);
+    EXPECT_LT(took, 3.0);
+    EXPECT_EQ(r.m_strHeader, "HTTP/1.1 200 OK\r\n\r\n");
+    EXPECT_EQ(r.m_strBody, "netip=1");
+}
+
 TEST(HttpRequestTimeTest, TricklingPeerCannotHoldTheRequestPastTwoTimeOuts) {
     struct Case {
         const char* name;

@@ -34,6 +34,9 @@ inline constexpr std::size_t kMaxUrlLength = 511;          // bytes, without ter
 inline constexpr std::size_t kMaxCredentialsLength = 511;  // Base64 text, without terminator
 inline constexpr std::size_t kMaxRequestLength = 4095;     // whole request text, body included
 
+// Keeps nothing between requests: one object may serve any number of
+// requests, also from several threads at once, as long as SetTimeouts is not
+// called meanwhile.
 class CHttpRequest {
 public:
     CHttpRequest() = default;

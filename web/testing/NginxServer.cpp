@@ -87,6 +87,21 @@ bool NginxServer::Start(std::string* error) {
         *error = "no temporary folder";
         return false;
     }
+    // The free port may be taken by someone else before nginx binds it; nginx
+    // then exits at once, and another port is worth a try.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (StartOnce(error)) {
+            return true;
+        }
+        if (m_pid != -1) {
+            Stop();  // it ran but did not answer: another port will not help
+            break;
+        }
+    }
+    return false;
+}
+
+bool NginxServer::StartOnce(std::string* error) {
     m_port = FreeLoopbackPort();
     fs::create_directories(fs::path(m_dir) / "www");
     fs::create_directories(fs::path(m_dir) / "temp");
@@ -143,7 +158,6 @@ bool NginxServer::Start(std::string* error) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    Stop();
     *error = "nginx did not accept connections within 10 s";
     return false;
 }

@@ -51,6 +51,9 @@ public:
     std::string Url(const std::string& path) const;
 
 private:
+    // One try on one port. On failure m_pid is -1 when nginx exited at start.
+    bool StartOnce(std::string* error);
+
     NginxOptions m_options;
     std::string m_dir;
     std::uint16_t m_port = 0;

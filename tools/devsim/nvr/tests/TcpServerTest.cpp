@@ -6,6 +6,7 @@
 #include <future>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "TestClient.h"
@@ -143,6 +144,11 @@ TEST(TcpServerTest, ConnectionsBeyondTheLimitAreClosedAtOnce) {
     // A freed place is given to the next client.
     a.Close();
     ASSERT_TRUE(holder.left.WaitFor(1));
+    // The handler has returned; the server releases the place right after it.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (holder.server->OpenConnections() >= 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
     TestClient d;
     ASSERT_TRUE(d.Connect(holder.server->Port()));
     ASSERT_TRUE(d.Send("x"));

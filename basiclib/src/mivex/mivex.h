@@ -9,6 +9,8 @@
 #include "threadbase/MutexObject.h"
 #include "threadbase/ResourceCount.h"
 #include "threadbase/Semphore.h"
+#include "threadbase/TaskObject.h"
 #include "threadbase/Thread.h"
 #include "threadbase/ThreadMutex.h"
 #include "threadbase/ThreadMutex_Posix.h"
+#include "threadbase/ThreadPool.h"

@@ -53,14 +53,14 @@ void ReleaseAll(std::vector<std::unique_ptr<BlockingTask>>& tasks, Semphore& rel
 TEST(PoolWorkersTest, WorkersAreCreatedOnDemandAndTheLowestIdleIsReused) {
     ThreadPoolPriv pool;
     EXPECT_EQ(pool.WorkerCount(), 0u);
-    Semphore started, release;
-    auto first = StartBlocking(pool, 1, 1, started, release);
+    Semphore started, releaseFirst, releaseSecond;
+    auto first = StartBlocking(pool, 1, 1, started, releaseFirst);
     EXPECT_EQ(pool.WorkerCount(), 1u);
-    auto second = StartBlocking(pool, 1, 1, started, release);
+    auto second = StartBlocking(pool, 1, 1, started, releaseSecond);
     EXPECT_EQ(pool.WorkerCount(), 2u);
     EXPECT_NE(first[0]->RanOn(), second[0]->RanOn());
-    ReleaseAll(first, release);
-    ReleaseAll(second, release);
+    ReleaseAll(first, releaseFirst);
+    ReleaseAll(second, releaseSecond);
     ASSERT_TRUE(AllIdle(pool));
 
     RecordingTask third;

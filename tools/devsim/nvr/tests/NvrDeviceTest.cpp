@@ -336,18 +336,19 @@ TEST_F(NvrDeviceTest, RefuseLoginAnswers401ToRightCredentials) {
 TEST_F(NvrDeviceTest, RefusedWritesFailTheSuccessRuleAndChangeNothing) {
     struct Case {
         const char* behaviour;
+        const char* value;
         bool macAccepted;
         bool snAccepted;
     } cases[] = {
-        {"refuse_mac", false, true},
-        {"refuse_sn", true, false},
-        {"none", true, true},
+        {"refuse_mac", "true", false, true},
+        {"refuse_sn", "", true, false},
+        {"refuse_mac", "off", true, true},
     };
     const std::string macCommand =
         "/vb.htm?setuser=admin&netip=192.0.2.10&netmask=255.255.255.0&gateway=192.0.2.1&dns1=192.0.2.1"
         "&dns2=0.0.0.0&mac=00:11:22:33:44:56&dhcpenable=0";
     for (const auto& k : cases) {
-        StartDevice({{k.behaviour, "true"}, {"refuse_login", "off"}});
+        StartDevice({{k.behaviour, k.value}, {"refuse_login", "0"}});
         Response mac = Exchange(Get(macCommand));
         Response sn = Exchange(Get("/vb.htm?setlongsesn=NEW"));
         ASSERT_TRUE(mac.complete && sn.complete) << k.behaviour;
@@ -403,7 +404,7 @@ TEST_F(NvrDeviceTest, SlowDeviceWaitsBeforeEachAnswer) {
 
 TEST_F(NvrDeviceTest, BadBehaviourValuesStopTheStart) {
     for (const auto& [key, value] : std::map<std::string, std::string>{
-             {"slow_ms", "abc"}, {"idle_ms", "0"}, {"max_connections", "-1"}, {"slow_ms", "10ms"}}) {
+             {"slow_ms", "abc"}, {"idle_ms", "0"}, {"max_connections", "-1"}, {"silent", "maybe"}}) {
         DeviceConfig config;
         config.behaviour[key] = value;
         auto device = MakeNvrDevice(config, nullptr);

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "Device.h"
+#include "EventRecorder.h"
 #include "TqWire.h"
 
 namespace {
@@ -171,51 +172,26 @@ TEST(SdkDevice, NothingIsServedBeforeALoginAndAWrongLoginCanBeRetried) {
     EXPECT_EQ(log[4], "LOGIN user=admin kind=IPC -> ok");
 }
 
-// Waits for a device to report an event.
-class Reports {
-public:
-    devsim::EventSink Sink() {
-        return [this](const std::string&, const std::string& e) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_events.push_back(e);
-            m_changed.notify_all();
-        };
-    }
-    bool WaitCount(const std::string& part, size_t count) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, 10s, [&] {
-            size_t n = 0;
-            for (const auto& e : m_events) n += e.find(part) != std::string::npos;
-            return n >= count;
-        });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<std::string> m_events;
-};
-
 TEST(SdkDevice, SilentAndStalledPeersAreCutOffAfterTheIdleTime) {
-    Reports reports;
+    devsim::EventRecorder reports;
     auto device = Start(Config({{"idle_ms", "300"}}), reports.Sink());
     Client silent(device->Port());
     EXPECT_TRUE(silent.ClosedByDevice());
-    EXPECT_TRUE(reports.WaitCount("idle connection closed", 1));
+    EXPECT_TRUE(reports.WaitFor("idle connection closed"));
 
     Client stalled(device->Port());
     auto header = tqwire::EncodeHeader(Kind::kRequest, tqwire::kLogin, 0, tqwire::kLoginPayload);
     ASSERT_TRUE(stalled.SendBytes(header));  // the payload never follows
     EXPECT_EQ(stalled.Answer(), tqwire::kBadFrame);
     EXPECT_TRUE(stalled.ClosedByDevice());
-    EXPECT_TRUE(reports.WaitCount("bad frame: timed out", 1));
+    EXPECT_TRUE(reports.WaitFor("bad frame: timed out"));
 
     Client after(device->Port());
     EXPECT_TRUE(after.Login());
 }
 
 TEST(SdkDevice, SilentBehaviourLogsRequestsButNeverAnswers) {
-    Reports reports;
+    devsim::EventRecorder reports;
     auto device = Start(Config({{"silent", "1"}}), reports.Sink());
     Client client(device->Port());
     std::vector<uint8_t> p(tqwire::kLoginPayload, 0);
@@ -223,7 +199,7 @@ TEST(SdkDevice, SilentBehaviourLogsRequestsButNeverAnswers) {
     f.command = tqwire::kLogin;
     f.payload = p;
     ASSERT_EQ(tqwire::WriteFrame(client.Fd(), f, Deadline::In(5s), -1), IoError::kNone);
-    EXPECT_TRUE(reports.WaitCount("LOGIN (not answered)", 1));
+    EXPECT_TRUE(reports.WaitFor("LOGIN (not answered)"));
     EXPECT_EQ(client.Answer(nullptr, 300ms), -1);
     EXPECT_EQ(device->RequestLog(), std::vector<std::string>{"LOGIN (not answered)"});
 }

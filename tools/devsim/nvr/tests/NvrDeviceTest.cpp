@@ -5,6 +5,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -451,6 +452,34 @@ TEST_F(NvrDeviceTest, MalformedRequestsAreAnsweredAndTheDeviceGoesOn) {
     ASSERT_EQ(log.size(), std::size(cases));
     EXPECT_EQ(log[0], cases[0].request) << "bad requests are logged as received";
     EXPECT_EQ(Exchange(Get("/ini.htm")).status, 200);
+}
+
+TEST_F(NvrDeviceTest, RandomBytesNeverStopTheDevice) {
+    StartDevice({{"idle_ms", "200"}});
+    // Fragments of real requests, shuffled and cut, with random bytes between.
+    const std::vector<std::string> pieces = {
+        "GET ", "/ini.htm", "/vb.htm?", "mac=00:11:22:33:44:55", "&", "%", "%4", "=", " HTTP/1.1", "\r\n", "\n",
+        "Host: h", "Authorization: ", kAdminAuth, "Content-Length: ", "7", "-1", "99999999999999999999",
+        "Transfer-Encoding: chunked", ":", " ", "\r\n\r\n", "setlongsesn=", "Connection: close"};
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 150; ++round) {
+        std::string input;
+        const int parts = 1 + static_cast<int>(random() % 24);
+        for (int i = 0; i < parts; ++i) {
+            if (random() % 4 == 0) {
+                input += static_cast<char>(random() % 256);
+            } else {
+                input += pieces[random() % pieces.size()];
+            }
+        }
+        TestClient c = Connect();
+        c.Send(input);  // may fail part-way: the device hangs up on a bad head at once
+        ::shutdown(c.Fd(), SHUT_WR);
+        EXPECT_TRUE(c.WaitClosed(5s)) << "round " << round;
+    }
+    Response r = Exchange(Get("/ini.htm"));
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(m_device->State().mac.size(), 17u);
 }
 
 TEST_F(NvrDeviceTest, IdleConnectionsAndStalledRequestsAreClosed) {

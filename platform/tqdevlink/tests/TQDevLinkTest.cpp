@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <deque>
+#include <latch>
 
 #include "Device.h"
 #include "EventRecorder.h"
@@ -249,6 +250,34 @@ TEST_F(TQDevLinkTest, CallsWithoutAnEstablishedLoginReturnZero) {
     EXPECT_EQ(TQ_NET_Logout(0xDEADBEEF), 0);
     EXPECT_EQ(TQ_NET_Logout(failed), 1);
     EXPECT_EQ(TQ_NET_Logout(failed), 0);
+}
+
+// Calls on one login from several threads must not interleave their frames.
+TEST_F(TQDevLinkTest, ConcurrentCallsOnOneLoginEachGetTheirOwnAnswer) {
+    devsim::Device& d = StartDevice(Config());
+    EventLog& log = NewLog();
+    TQ_HANDLE h = LoggedIn(d, &log);
+    constexpr int kThreads = 4;
+    constexpr int kCalls = 50;
+    std::latch go(kThreads);
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            go.arrive_and_wait();
+            for (int i = 0; i < kCalls; ++i) {
+                if (t % 2 == 0) {
+                    TQ_NET_NetParam net{};
+                    good += TQ_NET_GetNetParam(h, 0, &net) == 1 && std::string(net.szMac) == "00:11:22:33:44:55";
+                } else {
+                    TQ_NET_P2PInfo p2p{};
+                    good += TQ_NET_GetP2P(h, &p2p) == 1 && std::string(p2p.szSerial) == "SN-OLD";
+                }
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(good.load(), kThreads * kCalls);
 }
 
 TEST_F(TQDevLinkTest, ReplyWaitBoundsASlowDevice) {

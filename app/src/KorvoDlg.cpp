@@ -1,0 +1,240 @@
+#include "KorvoDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimerEvent>
+
+#include "AboutDlg.h"
+#include "AppIcon.h"
+#include "DlgLock.h"
+#include "KorvoTemplates.h"
+#include "OctetText.h"
+#include "Resource.h"
+#include "dialogkit/Ipv4AddressEdit.h"
+#include "dialogkit/KeyDownFilter.h"
+#include "dialogkit/MessageBox.h"
+
+namespace {
+
+// The English texts that replace the template texts at every start.
+struct ControlText {
+    int id;
+    const char16_t* text;
+};
+const ControlText kEnglishTexts[] = {
+    {IDC_STATIC_IP, u"IP"},
+    {IDC_STATIC_PORT, u"Port"},
+    {IDC_STATIC_USER, u"User"},
+    {IDC_STATIC_PASSWORD, u"Name"},
+    {IDC_CHECK_SET_MAC, u"Set MAC"},
+    {IDC_STATIC_BEGIN_MAC, u"Begin MAC address"},
+    {IDC_STATIC_END_MAC, u"End MAC address"},
+    {IDC_BUTTON_LOCK, u"Lock"},
+    {IDC_CHECK_SET_SN, u"Set SN"},
+    {IDC_STATIC_SN_HINT, u"Please find the relevant personnel to ask for the correct serial number is set"},
+    {IDC_CHECK_LENS_CALIBRATION,
+     u"Lens correction (Ambarella device-specific, this setting requires a few minutes to make corrections, "
+     u"do not close the software after setup, wait correction success)"},
+    {IDC_STATIC_DEVICE_TYPE, u"Device Type"},
+    {IDC_STATIC_BRIEF, u"A biref description"},
+    {IDC_STATIC_STEP1, u"1、First,enter the Mac address range"},
+    {IDC_STATIC_STEP2,
+     u"2、Lock Mac address range,after locking if required to unlock the need to enter the unlock paddword"},
+    {IDC_STATIC_STEP3, u"3、Click the Settings button, MAC address is automatically written to the device"},
+    {IDC_BUTTON_SET, u"Set up"},
+};
+
+constexpr int kTimerPeriodMs = 1000;
+constexpr char16_t kOctetMessage[] = u"请输入一个 0 至 255 之间的整数。";
+
+}  // namespace
+
+CKorvoDlg::CKorvoDlg(QWidget* parent)
+    : TemplateDialog(kKorvoDialogTemplate, parent),
+      m_hIcon(LoadAppIcon()),
+      m_strPort(QStringLiteral("80")),
+      m_strUser(QStringLiteral("tulip")),
+      m_strPassword(QStringLiteral("tulip")),
+      m_dwDeviceIp(0xC0A80158u) {  // 192.168.1.88; the settings file replaces it at start
+    m_SdkContext.pDlg = this;
+    m_comboDeviceType = GetDlgItemAs<QComboBox>(IDC_COMBO_DEVICE_TYPE);
+
+    // The result line is drawn in pure red.
+    if (QWidget* result = GetDlgItem(IDC_STATIC_RESULT)) {
+        QPalette palette = result->palette();
+        palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+        result->setPalette(palette);
+    }
+
+    connect(GetDlgItemAs<QPushButton>(IDC_BUTTON_SET), &QPushButton::clicked, this, &CKorvoDlg::OnSetCommand);
+    connect(GetDlgItemAs<QPushButton>(IDC_BUTTON_LOCK), &QPushButton::clicked, this, &CKorvoDlg::OnLockButton);
+    connect(m_comboDeviceType, &QComboBox::activated, this, &CKorvoDlg::OnDeviceTypeChange);
+
+    // Neither Enter nor Escape may close the window, and Space must not press
+    // Set by accident: operators type fast and the window writes into devices.
+    auto* filter = new dlgkit::KeyDownFilter({Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}, this);
+    filter->Install(this);
+}
+
+CKorvoDlg::~CKorvoDlg() = default;
+
+void CKorvoDlg::OnInitDialog() {
+    ShowForm();
+
+    const QString aboutText = QString::fromUtf16(kAboutBoxMenuText);
+    if (!aboutText.isEmpty()) {
+        m_pSystemMenu = new QMenu(this);
+        m_pSystemMenu->setObjectName(QStringLiteral("IDM_ABOUTBOX"));
+        m_pSystemMenu->addSeparator();
+        QAction* about = m_pSystemMenu->addAction(aboutText);
+        connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    }
+
+    setWindowIcon(m_hIcon);
+    ShowDlgItem(IDC_STATIC_RESULT, false);
+    SetEnglishTexts();
+    ShowForm();
+}
+
+void CKorvoDlg::SetEnglishTexts() {
+    for (const ControlText& entry : kEnglishTexts) SetDlgItemText(entry.id, QString::fromUtf16(entry.text));
+}
+
+bool CKorvoDlg::ExchangeOctets(const int (&ids)[6], MacAddress& mac, bool bSaveAndValidate) {
+    for (int i = 0; i < 6; ++i) {
+        auto* edit = GetDlgItemAs<QLineEdit>(ids[i]);
+        if (!bSaveAndValidate) {
+            edit->setText(QString::number(mac[i]));
+            continue;
+        }
+        const QString text = edit->text();
+        const auto octet = ParseOctetText(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                              static_cast<std::size_t>(text.size())));
+        if (!octet) {
+            dlgkit::ShowMessageBox(this, QString::fromUtf16(kOctetMessage));
+            edit->setFocus();
+            edit->selectAll();
+            return false;
+        }
+        mac[i] = *octet;
+    }
+    return true;
+}
+
+bool CKorvoDlg::DoDataExchange(bool bSaveAndValidate) {
+    auto* port = GetDlgItemAs<QLineEdit>(IDC_EDIT_PORT);
+    auto* user = GetDlgItemAs<QLineEdit>(IDC_EDIT_USER);
+    auto* password = GetDlgItemAs<QLineEdit>(IDC_EDIT_PASSWORD);
+    auto* address = GetDlgItemAs<dlgkit::Ipv4AddressEdit>(IDC_IPADDRESS);
+    auto* sn = GetDlgItemAs<QLineEdit>(IDC_EDIT_SN);
+    auto* setMac = GetDlgItemAs<QCheckBox>(IDC_CHECK_SET_MAC);
+    auto* setSn = GetDlgItemAs<QCheckBox>(IDC_CHECK_SET_SN);
+    auto* macCount = GetDlgItemAs<QLineEdit>(IDC_EDIT_MAC_COUNT);
+    auto* lens = GetDlgItemAs<QCheckBox>(IDC_CHECK_LENS_CALIBRATION);
+
+    if (bSaveAndValidate) {
+        m_strPort = port->text();
+        m_strUser = user->text();
+        m_strPassword = password->text();
+        if (!ExchangeOctets(kBeginMacIds, m_macBegin, true)) return false;
+        if (!ExchangeOctets(kEndMacIds, m_macEnd, true)) return false;
+        m_dwDeviceIp = address->Address();
+        m_strSn = sn->text();
+        m_bSetMac = setMac->isChecked() ? 1 : 0;
+        m_bSetSn = setSn->isChecked() ? 1 : 0;
+        m_strMacCount = macCount->text();
+        m_bLensCalibration = lens->isChecked() ? 1 : 0;
+        return true;
+    }
+    port->setText(m_strPort);
+    user->setText(m_strUser);
+    password->setText(m_strPassword);
+    ExchangeOctets(kBeginMacIds, m_macBegin, false);
+    ExchangeOctets(kEndMacIds, m_macEnd, false);
+    address->SetAddress(m_dwDeviceIp);
+    sn->setText(m_strSn);
+    setMac->setChecked(m_bSetMac != 0);
+    setSn->setChecked(m_bSetSn != 0);
+    macCount->setText(m_strMacCount);
+    lens->setChecked(m_bLensCalibration != 0);
+    return true;
+}
+
+void CKorvoDlg::StartResultTimer() {
+    m_nResultCountdown = 5;
+    m_resultTimer.start(kTimerPeriodMs, this);
+    m_nTimerId = IDT_RESULT;
+}
+
+bool CKorvoDlg::IsTimerRunning(int nIDEvent) const {
+    if (nIDEvent == IDT_RESULT) return m_resultTimer.isActive();
+    if (nIDEvent == IDT_CALIBRATION) return m_calibrationTimer.isActive();
+    return false;
+}
+
+void CKorvoDlg::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_resultTimer.timerId()) {
+        OnTimer(IDT_RESULT);
+    } else if (event->timerId() == m_calibrationTimer.timerId()) {
+        OnTimer(IDT_CALIBRATION);
+    } else {
+        TemplateDialog::timerEvent(event);
+    }
+}
+
+void CKorvoDlg::OnTimer(int nIDEvent) {
+    // Each tick is told apart by its own timer, so a running calibration
+    // never counts down the result line, nor the result line calibration
+    // seconds.
+    if (nIDEvent == IDT_RESULT) {
+        if (--m_nResultCountdown == 0) {
+            ShowDlgItem(IDC_STATIC_RESULT, false);
+            m_resultTimer.stop();
+        }
+    } else if (nIDEvent == IDT_CALIBRATION) {
+        ++m_nCalibrationSeconds;
+        SetDlgItemText(IDC_STATIC_RESULT, QStringLiteral("Correction is ...%1 seconds").arg(m_nCalibrationSeconds));
+    }
+}
+
+void CKorvoDlg::OnSysCommand(unsigned nID) {
+    if ((nID & 0xFFF0u) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+    }
+}
+
+void CKorvoDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_pSystemMenu) m_pSystemMenu->exec(event->globalPos());
+}
+
+void CKorvoDlg::ApplyLockState(int value) {
+    for (int id : kBeginMacIds) EnableDlgItem(id, value != 0);
+    for (int id : kEndMacIds) EnableDlgItem(id, value != 0);
+}
+
+void CKorvoDlg::OnLockButton() {
+    CDlgLock lock(this);
+    lock.m_pMainDlg = this;
+    lock.DoModal();
+}
+
+void CKorvoDlg::OnSetCommand() {}
+
+void CKorvoDlg::OnDeviceTypeChange() {}
+
+void CKorvoDlg::done(int result) {
+    OnDestroy();
+    TemplateDialog::done(result);
+}
+
+void CKorvoDlg::OnDestroy() {
+    if (m_bDestroyed) return;
+    m_bDestroyed = true;
+    ReadForm();
+}

@@ -1,0 +1,98 @@
+// The main dialog: the form of one device, the MAC range, the Set and Lock
+// buttons and the red result line. It owns all state of a run.
+//
+// All handlers run on the window's thread. The web provisioning blocks that
+// thread for the length of a command (each request has its own time-outs).
+// Messages to the operator go through dlgkit::ShowMessageBox.
+#pragma once
+
+#include <QBasicTimer>
+#include <QIcon>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "dialogkit/TemplateDialog.h"
+
+class QComboBox;
+class QMenu;
+
+// Six octets, octet 1 the most significant.
+using MacAddress = std::array<std::uint8_t, 6>;
+
+// The user data handed to the device SDK with a login or a preview.
+struct SdkContext {
+    class CKorvoDlg* pDlg = nullptr;
+};
+
+class CKorvoDlg : public dlgkit::TemplateDialog {
+    Q_OBJECT
+public:
+    explicit CKorvoDlg(QWidget* parent = nullptr);
+    ~CKorvoDlg() override;
+
+    // The form. ReadForm copies the controls into the members and returns
+    // false (after the validation message, with the focus on the offending
+    // edit) at the first MAC octet that is not a number from 0 to 255; the
+    // members of that edit and of every later control keep their values.
+    // ShowForm copies the members into the controls.
+    bool ReadForm() { return DoDataExchange(true); }
+    void ShowForm() { DoDataExchange(false); }
+
+    // Arms timer 1: the result line hides itself after 5 ticks.
+    void StartResultTimer();
+    // Whether timer IDT_RESULT or IDT_CALIBRATION is running.
+    bool IsTimerRunning(int nIDEvent) const;
+
+    // Enables (non-zero) or disables (0) the twelve MAC octet edits.
+    void ApplyLockState(int value);
+
+    // Handlers, public so that tests and scripts can drive them directly.
+    void OnSysCommand(unsigned nID);
+    void OnTimer(int nIDEvent);
+    void OnLockButton();
+    void OnSetCommand();
+    void OnDeviceTypeChange();
+    void OnDestroy();
+
+    // The menu that holds the about entry (the dialog's context menu).
+    QMenu* SystemMenu() const { return m_pSystemMenu; }
+
+    QIcon m_hIcon;
+    QString m_strPort;
+    QString m_strUser;
+    QString m_strPassword;
+    MacAddress m_macBegin{};
+    MacAddress m_macEnd{};
+    std::uint32_t m_dwDeviceIp = 0;
+    long m_hLogin = 0;
+    int m_bLoginActive = 0;
+    QString m_strSn;
+    int m_nTimerId = 0;
+    int m_nResultCountdown = 5;
+    int m_bSetMac = 0;
+    int m_bSetSn = 0;
+    SdkContext m_SdkContext;
+    QComboBox* m_comboDeviceType = nullptr;  // owned by the dialog's widget tree
+    QString m_strMacCount;
+    int m_bLensCalibration = 0;
+    long m_hPreview = 0;
+    long m_hCalibrationThread = 0;
+    int m_nCalibrationSeconds = 0;
+
+protected:
+    void OnInitDialog() override;
+    void done(int result) override;
+    void timerEvent(QTimerEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool DoDataExchange(bool bSaveAndValidate);
+    bool ExchangeOctets(const int (&ids)[6], MacAddress& mac, bool bSaveAndValidate);
+    void SetEnglishTexts();
+
+    QMenu* m_pSystemMenu = nullptr;
+    QBasicTimer m_resultTimer;
+    QBasicTimer m_calibrationTimer;
+    bool m_bDestroyed = false;
+};

@@ -98,13 +98,15 @@ TEST(TemplateDialogTest, MultiLineCheckBoxTogglesOnAClickOnItsText) {
 
 class Ipv4AddressEditTest : public ::testing::Test {
 protected:
+    // The widget may only be made once the application exists.
+    Ipv4AddressEditTest() : m_owner((korvotest::App(), std::make_unique<dlgkit::Ipv4AddressEdit>())), m_edit(*m_owner) {}
     void SetUp() override {
-        korvotest::App();
         m_edit.resize(160, 24);
         m_edit.show();
         QApplication::setActiveWindow(&m_edit);
     }
-    dlgkit::Ipv4AddressEdit m_edit;
+    std::unique_ptr<dlgkit::Ipv4AddressEdit> m_owner;
+    dlgkit::Ipv4AddressEdit& m_edit;
 };
 
 TEST_F(Ipv4AddressEditTest, BlankFieldsReadAsZero) {

@@ -18,6 +18,8 @@
 #include "dialogkit/Ipv4AddressEdit.h"
 #include "dialogkit/KeyDownFilter.h"
 #include "dialogkit/MessageBox.h"
+#include "korvo/appcore/AccountSettings.h"
+#include "korvo/appcore/SettingsPath.h"
 
 namespace {
 
@@ -50,6 +52,10 @@ const ControlText kEnglishTexts[] = {
 };
 
 constexpr int kTimerPeriodMs = 1000;
+constexpr int kDeviceTypeCount = 3;  // "IPC", "DVR", "NVR"
+
+std::string ToFileText(const QString& text) { return text.toStdString(); }
+QString FromFileText(const std::string& text) { return QString::fromStdString(text); }
 constexpr char16_t kOctetMessage[] = u"请输入一个 0 至 255 之间的整数。";
 
 }  // namespace
@@ -97,6 +103,7 @@ void CKorvoDlg::OnInitDialog() {
 
     setWindowIcon(m_hIcon);
     ShowDlgItem(IDC_STATIC_RESULT, false);
+    LoadSettings();
     SetEnglishTexts();
     ShowForm();
 }
@@ -109,7 +116,7 @@ bool CKorvoDlg::ExchangeOctets(const int (&ids)[6], MacAddress& mac, bool bSaveA
     for (int i = 0; i < 6; ++i) {
         auto* edit = GetDlgItemAs<QLineEdit>(ids[i]);
         if (!bSaveAndValidate) {
-            edit->setText(QString::number(mac[i]));
+            edit->setText(QString::number(mac.octets[i]));
             continue;
         }
         const QString text = edit->text();
@@ -121,7 +128,7 @@ bool CKorvoDlg::ExchangeOctets(const int (&ids)[6], MacAddress& mac, bool bSaveA
             edit->selectAll();
             return false;
         }
-        mac[i] = *octet;
+        mac.octets[i] = *octet;
     }
     return true;
 }
@@ -213,9 +220,43 @@ void CKorvoDlg::contextMenuEvent(QContextMenuEvent* event) {
     if (m_pSystemMenu) m_pSystemMenu->exec(event->globalPos());
 }
 
+void CKorvoDlg::LoadSettings() {
+    const korvo::AccountSettings settings = korvo::LoadAccountSettings(korvo::GetSettingsPath());
+    m_macBegin = settings.macBegin;
+    m_macEnd = settings.macEnd;
+    const bool known = settings.deviceType >= 0 && settings.deviceType < kDeviceTypeCount;
+    m_comboDeviceType->setCurrentIndex(known ? settings.deviceType : -1);
+    m_strMacCount = FromFileText(settings.macCount);
+    m_dwDeviceIp = settings.deviceIp;
+    m_strPort = FromFileText(settings.port);
+    m_strUser = FromFileText(settings.user);
+    m_strPassword = FromFileText(settings.password);
+    ApplyLockState(settings.lock);
+}
+
+void CKorvoDlg::SaveSettings() {
+    korvo::StoreSettingsAtClose(korvo::GetSettingsPath(), m_dwDeviceIp, ToFileText(m_strPort), ToFileText(m_strUser),
+                                ToFileText(m_strPassword), m_macEnd);
+}
+
+bool CKorvoDlg::SaveBeginMac(std::string* error) {
+    return korvo::StoreBeginMac(korvo::GetSettingsPath(), m_macBegin, error);
+}
+
+void CKorvoDlg::TellBeginMacNotStored(const std::string& error) {
+    // The device has the address, the file does not know: without this the
+    // next start would write the same address into the next device.
+    dlgkit::ShowMessageBox(
+        this, QStringLiteral("The MAC address was written to the device, but the next begin MAC %1 could not be "
+                             "saved in Account.ini (%2). After a restart the same address would be written again: "
+                             "fix the file before you go on, or correct the begin MAC by hand.")
+                  .arg(QString::fromStdString(korvo::MacToUpperHex(m_macBegin)), FromFileText(error)));
+}
+
 void CKorvoDlg::ApplyLockState(int value) {
     for (int id : kBeginMacIds) EnableDlgItem(id, value != 0);
     for (int id : kEndMacIds) EnableDlgItem(id, value != 0);
+    korvo::StoreLockState(korvo::GetSettingsPath(), value);
 }
 
 void CKorvoDlg::OnLockButton() {
@@ -226,7 +267,9 @@ void CKorvoDlg::OnLockButton() {
 
 void CKorvoDlg::OnSetCommand() {}
 
-void CKorvoDlg::OnDeviceTypeChange() {}
+void CKorvoDlg::OnDeviceTypeChange() {
+    korvo::StoreDeviceType(korvo::GetSettingsPath(), m_comboDeviceType->currentIndex());
+}
 
 void CKorvoDlg::done(int result) {
     OnDestroy();
@@ -236,5 +279,6 @@ void CKorvoDlg::done(int result) {
 void CKorvoDlg::OnDestroy() {
     if (m_bDestroyed) return;
     m_bDestroyed = true;
-    ReadForm();
+    ReadForm();  // whatever it read is what is saved
+    SaveSettings();
 }

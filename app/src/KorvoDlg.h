@@ -11,14 +11,15 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "dialogkit/TemplateDialog.h"
+#include "korvo/appcore/MacAddress.h"
 
 class QComboBox;
 class QMenu;
 
-// Six octets, octet 1 the most significant.
-using MacAddress = std::array<std::uint8_t, 6>;
+using korvo::MacAddress;
 
 // The user data handed to the device SDK with a login or a preview.
 struct SdkContext {
@@ -44,7 +45,20 @@ public:
     // Whether timer IDT_RESULT or IDT_CALIBRATION is running.
     bool IsTimerRunning(int nIDEvent) const;
 
-    // Enables (non-zero) or disables (0) the twelve MAC octet edits.
+    // The settings file "Account.ini" beside the executable. LoadSettings
+    // reads every value into the members and the form's combo and lock
+    // state; SaveSettings stores the connection fields and the end MAC (as
+    // read by the last ReadForm). Failures to store are not reported: the
+    // next start shows what the file holds.
+    void LoadSettings();
+    void SaveSettings();
+    // Stores the begin MAC. A false result means the file still holds the
+    // previous begin, so the next start would hand that address out again;
+    // *error then says why.
+    bool SaveBeginMac(std::string* error);
+
+    // Enables (non-zero) or disables (0) the twelve MAC octet edits and
+    // stores the value as the lock state.
     void ApplyLockState(int value);
 
     // Handlers, public so that tests and scripts can drive them directly.
@@ -89,6 +103,7 @@ protected:
 private:
     bool DoDataExchange(bool bSaveAndValidate);
     bool ExchangeOctets(const int (&ids)[6], MacAddress& mac, bool bSaveAndValidate);
+    void TellBeginMacNotStored(const std::string& error);
     void SetEnglishTexts();
 
     QMenu* m_pSystemMenu = nullptr;

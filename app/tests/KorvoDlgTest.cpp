@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "AboutDlg.h"
@@ -16,6 +17,8 @@
 #include "QtTestSupport.h"
 #include "Resource.h"
 #include "dialogkit/Ipv4AddressEdit.h"
+#include "korvo/appcore/Profile.h"
+#include "korvo/appcore/SettingsPath.h"
 
 namespace {
 
@@ -45,21 +48,52 @@ TEST(OctetTextTest, AcceptsOnlyDecimalsFrom0To255) {
     }
 }
 
+// Every case has a settings file of its own in a fresh folder.
 class KorvoDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
         korvotest::App();
+        ASSERT_TRUE(m_dir.isValid());
+        m_path = m_dir.filePath("Account.ini").toStdString();
+        korvo::SetSettingsPathOverride(m_path);
+        Restart();
+    }
+    void TearDown() override {
+        m_dlg.reset();
+        korvo::SetSettingsPathOverride({});
+    }
+    // A new start of the window on the same settings file.
+    void Restart() {
+        m_dlg.reset();
         m_dlg = std::make_unique<CKorvoDlg>();
         m_dlg->show();
         QApplication::setActiveWindow(m_dlg.get());
     }
-    void TearDown() override { m_dlg.reset(); }
+    std::string FileText(const char* section, const char* key) const {
+        return korvo::ReadProfileText(m_path, section, key, "<missing>");
+    }
+    void WriteFile(const char* section, const char* key, const std::string& value) const {
+        ASSERT_TRUE(korvo::WriteProfileText(m_path, section, key, value));
+    }
+    int EnabledOctetEdits() const {
+        int enabled = 0;
+        for (int id : kBeginMacIds) enabled += Edit(id)->isEnabled();
+        for (int id : kEndMacIds) enabled += Edit(id)->isEnabled();
+        return enabled;
+    }
+    QStringList Row(const int (&ids)[6]) const {
+        QStringList row;
+        for (int id : ids) row << Edit(id)->text();
+        return row;
+    }
 
     QLineEdit* Edit(int id) const { return m_dlg->GetDlgItemAs<QLineEdit>(id); }
     QCheckBox* Check(int id) const { return m_dlg->GetDlgItemAs<QCheckBox>(id); }
     QPushButton* Button(int id) const { return m_dlg->GetDlgItemAs<QPushButton>(id); }
     bool ResultShown() const { return !m_dlg->GetDlgItem(IDC_STATIC_RESULT)->isHidden(); }
 
+    QTemporaryDir m_dir;
+    std::string m_path;
     std::unique_ptr<CKorvoDlg> m_dlg;
 };
 
@@ -148,6 +182,7 @@ TEST_F(KorvoDlgTest, ReadFormRefusesABadOctetFocusesItAndStopsThere) {
         {IDC_EDIT_BEGIN_MAC1, "256"}, {IDC_EDIT_BEGIN_MAC4, "abc"}, {IDC_EDIT_BEGIN_MAC6, ""},
         {IDC_EDIT_END_MAC1, "-1"},    {IDC_EDIT_END_MAC6, "1x"},
     };
+    m_dlg->ApplyLockState(1);  // a locked (disabled) edit cannot take the focus
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         m_dlg->m_macBegin = {1, 2, 3, 4, 5, 6};
@@ -283,12 +318,6 @@ void DriveLockDialog(const QString& user, const QString& password, const char* b
 }
 
 TEST_F(KorvoDlgTest, LockDialogLocksAndUnlocksOnlyWithTheRightCredentials) {
-    auto octetsEnabled = [this] {
-        int enabled = 0;
-        for (int id : kBeginMacIds) enabled += Edit(id)->isEnabled();
-        for (int id : kEndMacIds) enabled += Edit(id)->isEnabled();
-        return enabled;
-    };
     struct Case {
         const char16_t* user;
         const char16_t* password;
@@ -311,11 +340,106 @@ TEST_F(KorvoDlgTest, LockDialogLocksAndUnlocksOnlyWithTheRightCredentials) {
         DriveLockDialog(QString::fromUtf16(c.user), QString::fromUtf16(c.password), c.button);
         m_dlg->OnLockButton();
         EXPECT_EQ(messages.Texts(), c.refused ? QStringList{QStringLiteral(u"请确定用户名和密码")} : QStringList{});
-        EXPECT_EQ(octetsEnabled(), c.enabledAfter);
+        EXPECT_EQ(EnabledOctetEdits(), c.enabledAfter);
+        EXPECT_EQ(FileText("MAC", "LOCK"), c.enabledAfter ? "1" : "0");
     }
     // Only the twelve octet edits change.
     EXPECT_TRUE(Button(IDC_BUTTON_SET)->isEnabled());
     EXPECT_TRUE(Edit(IDC_EDIT_PORT)->isEnabled());
+}
+
+TEST_F(KorvoDlgTest, FirstStartWithoutASettingsFile) {
+    EXPECT_EQ(Row(kBeginMacIds), QStringList(6, "0"));
+    EXPECT_EQ(Row(kEndMacIds), QStringList(6, "0"));
+    EXPECT_EQ(m_dlg->m_comboDeviceType->currentText(), "IPC");
+    EXPECT_EQ(Edit(IDC_EDIT_MAC_COUNT)->text(), "0");
+    auto* address = m_dlg->GetDlgItemAs<dlgkit::Ipv4AddressEdit>(IDC_IPADDRESS);
+    EXPECT_EQ(address->Address(), 0u);
+    EXPECT_EQ(address->Field(0)->text(), "0");
+    EXPECT_EQ(Edit(IDC_EDIT_PORT)->text(), "");
+    EXPECT_EQ(Edit(IDC_EDIT_USER)->text(), "");
+    EXPECT_EQ(Edit(IDC_EDIT_PASSWORD)->text(), "");
+    EXPECT_EQ(EnabledOctetEdits(), 0);
+    EXPECT_EQ(FileText("MAC", "LOCK"), "0");
+}
+
+TEST_F(KorvoDlgTest, StartReadsEveryStoredValue) {
+    const char* octets[12] = {"0", "17", "34", "51", "68", "300", "1", "2", "3", "4", "5", "256"};
+    for (int i = 0; i < 12; ++i) WriteFile("MAC", ("MAC" + std::to_string(i + 1)).c_str(), octets[i]);
+    WriteFile("MAC", "MACNUM", "4294967295");
+    WriteFile("MAC", "LOCK", "5");
+    WriteFile("TYPE", "DEVICETYPE", "2");
+    WriteFile("DEVICENET", "HOSENAME", "10.1.2");
+    WriteFile("DEVICENET", "PORT", "8080");
+    WriteFile("DEVICENET", "USER", "op");
+    WriteFile("DEVICENET", "PSW", "pass word");
+    Restart();
+    EXPECT_EQ(Row(kBeginMacIds), (QStringList{"0", "17", "34", "51", "68", "44"}));
+    EXPECT_EQ(Row(kEndMacIds), (QStringList{"1", "2", "3", "4", "5", "0"}));
+    EXPECT_EQ(Edit(IDC_EDIT_MAC_COUNT)->text(), "-1");
+    EXPECT_EQ(EnabledOctetEdits(), 12);
+    EXPECT_EQ(FileText("MAC", "LOCK"), "5");  // written back as read
+    EXPECT_EQ(m_dlg->m_comboDeviceType->currentText(), "NVR");
+    EXPECT_EQ(m_dlg->m_dwDeviceIp, 0x0A01000Au);
+    EXPECT_EQ(Edit(IDC_EDIT_PORT)->text(), "8080");
+    EXPECT_EQ(Edit(IDC_EDIT_USER)->text(), "op");
+    EXPECT_EQ(Edit(IDC_EDIT_PASSWORD)->text(), "pass word");
+
+    WriteFile("TYPE", "DEVICETYPE", "3");
+    Restart();
+    EXPECT_EQ(m_dlg->m_comboDeviceType->currentIndex(), -1);
+}
+
+TEST_F(KorvoDlgTest, DeviceTypeIsStoredAtOnceOnChange) {
+    QComboBox* combo = m_dlg->m_comboDeviceType;
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+    EXPECT_EQ(combo->currentText(), "DVR");
+    EXPECT_EQ(FileText("TYPE", "DEVICETYPE"), "1");
+    QTest::keyClick(combo, Qt::Key_Down);
+    EXPECT_EQ(FileText("TYPE", "DEVICETYPE"), "2");
+    Restart();
+    EXPECT_EQ(m_dlg->m_comboDeviceType->currentText(), "NVR");
+}
+
+TEST_F(KorvoDlgTest, CloseSavesTheFormAndTheNextStartShowsIt) {
+    WriteFile("MAC", "LOCK", "1");
+    Restart();
+    m_dlg->GetDlgItemAs<dlgkit::Ipv4AddressEdit>(IDC_IPADDRESS)->SetAddress(0xC000020Au);
+    Edit(IDC_EDIT_PORT)->setText("81");
+    const QString longUser(60, QLatin1Char('u'));
+    Edit(IDC_EDIT_USER)->setText(longUser);
+    Edit(IDC_EDIT_PASSWORD)->setText(QStringLiteral(u"密码pw"));
+    for (int id : kBeginMacIds) Edit(id)->setText("9");
+    for (int i = 0; i < 6; ++i) Edit(kEndMacIds[i])->setText(QString::number(200 + i));
+    m_dlg->close();  // the caption's close button
+    EXPECT_FALSE(m_dlg->isVisible());
+    EXPECT_EQ(FileText("DEVICENET", "HOSENAME"), "192.0.2.10");
+    EXPECT_EQ(FileText("DEVICENET", "PSW"), "密码pw");  // in plain text
+    EXPECT_EQ(FileText("MAC", "MAC12"), "205");
+    EXPECT_EQ(FileText("MAC", "MAC1"), "<missing>");  // the begin is stored only by a MAC write
+
+    Restart();
+    EXPECT_EQ(m_dlg->m_dwDeviceIp, 0xC000020Au);
+    EXPECT_EQ(Edit(IDC_EDIT_PORT)->text(), "81");
+    EXPECT_EQ(Edit(IDC_EDIT_USER)->text(), longUser.left(49));
+    EXPECT_EQ(Edit(IDC_EDIT_PASSWORD)->text(), QStringLiteral(u"密码pw"));
+    EXPECT_EQ(Row(kBeginMacIds), QStringList(6, "0"));
+    EXPECT_EQ(Row(kEndMacIds), (QStringList{"200", "201", "202", "203", "204", "205"}));
+    EXPECT_EQ(EnabledOctetEdits(), 12);  // still unlocked
+}
+
+TEST_F(KorvoDlgTest, CloseWithABadOctetSavesWhatWasReadBeforeIt) {
+    WriteFile("MAC", "LOCK", "1");
+    WriteFile("MAC", "MAC7", "7");
+    Restart();
+    Edit(IDC_EDIT_PORT)->setText("82");
+    Edit(IDC_EDIT_END_MAC1)->setText("999");
+    MessageRecorder messages;
+    m_dlg->close();
+    EXPECT_EQ(messages.Texts(), QStringList{kOctetMessage});
+    EXPECT_EQ(FileText("DEVICENET", "PORT"), "82");
+    EXPECT_EQ(FileText("MAC", "MAC7"), "7");
 }
 
 TEST(DlgLockTest, RefusalKeepsTheDialogOpenWithTheTextsAsTyped) {

@@ -15,11 +15,16 @@
 #include "KorvoTemplates.h"
 #include "OctetText.h"
 #include "Resource.h"
+#include "WindowText.h"
 #include "dialogkit/Ipv4AddressEdit.h"
 #include "dialogkit/KeyDownFilter.h"
 #include "dialogkit/MessageBox.h"
 #include "korvo/appcore/AccountSettings.h"
 #include "korvo/appcore/SettingsPath.h"
+#include "korvo/provision/WebCommands.h"
+#include "web/BasicCredentials.h"
+#include "web/HttpRequest.h"
+#include "web/TextConversion.h"
 
 namespace {
 
@@ -55,6 +60,23 @@ constexpr int kTimerPeriodMs = 1000;
 constexpr int kDeviceTypeCount = 3;  // "IPC", "DVR", "NVR"
 
 std::string ToFileText(const QString& text) { return text.toStdString(); }
+// Text that goes into a request: the thread's 8-bit character set.
+std::string ToRequestText(const QString& text) { return korvo::web::WideToAnsi(ToU16(text)); }
+std::string ToRequestText(const std::u16string& text) { return korvo::web::WideToAnsi(text); }
+
+korvo::CommandStatusValues CommandValuesOf(const korvo::web::DeviceStatus& status) {
+    korvo::CommandStatusValues values;
+    values.netmask = ToRequestText(status.m_strNetmask);
+    values.gateway = ToRequestText(status.m_strGateway);
+    values.dns1 = ToRequestText(status.m_strDns1);
+    values.dns2 = ToRequestText(status.m_strDns2);
+    values.dhcpEnable = status.m_nDhcpEnable;
+    values.rtspServerPort = status.m_nRtspServerPort;
+    values.tcpPort = status.m_nTcpPort;
+    values.httpPort = status.m_nHttpPort;
+    values.multicast = ToRequestText(status.m_strMulticast);
+    return values;
+}
 QString FromFileText(const std::string& text) { return QString::fromStdString(text); }
 constexpr char16_t kOctetMessage[] = u"请输入一个 0 至 255 之间的整数。";
 
@@ -119,9 +141,7 @@ bool CKorvoDlg::ExchangeOctets(const int (&ids)[6], MacAddress& mac, bool bSaveA
             edit->setText(QString::number(mac.octets[i]));
             continue;
         }
-        const QString text = edit->text();
-        const auto octet = ParseOctetText(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                              static_cast<std::size_t>(text.size())));
+        const auto octet = ParseOctetText(ToU16(edit->text()));
         if (!octet) {
             dlgkit::ShowMessageBox(this, QString::fromUtf16(kOctetMessage));
             edit->setFocus();
@@ -265,7 +285,109 @@ void CKorvoDlg::OnLockButton() {
     lock.DoModal();
 }
 
-void CKorvoDlg::OnSetCommand() {}
+void CKorvoDlg::OnSetCommand() {
+    // A partly read form must not reach a device.
+    if (!ReadForm()) return;
+    ShowDlgItem(IDC_STATIC_RESULT, false);
+    if (korvo::IsRangeExhausted(m_macBegin, m_macEnd)) {
+        dlgkit::ShowMessageBox(this, QStringLiteral("MAC addresses has been completed, please update"));
+        return;
+    }
+    switch (m_comboDeviceType->currentIndex()) {
+    case 0:  // "IPC"
+    case 1:  // "DVR"
+        LoginDevice();
+        return;
+    case 2:  // "NVR"
+        ProvisionOverWeb();
+        return;
+    default:  // no type selected
+        return;
+    }
+}
+
+void CKorvoDlg::ProvisionOverWeb() {
+    if (!m_bSetMac && !m_bSetSn) return;  // nothing to send, nothing to show
+    QString result;
+    if (m_bSetMac) {
+        if (!ReadDeviceStatus()) return;
+        const std::string credentials = MakeCredentials();
+        if (SendMacCommand(credentials)) {
+            korvo::AdvanceMac(m_macBegin);
+            std::string error;
+            const bool stored = SaveBeginMac(&error);
+            ShowForm();
+            result = QStringLiteral("Setting Success");
+            if (!stored) TellBeginMacNotStored(error);
+        } else {
+            result = QStringLiteral("Setting failure");
+        }
+        SendPortCommand(credentials);  // its answer is not looked at
+    }
+    if (m_bSetSn) {
+        result = SendSnCommand(MakeCredentials()) ? QStringLiteral("Setting Success")
+                                                  : QStringLiteral("Setting failure");
+    }
+    SetDlgItemText(IDC_STATIC_RESULT, result);
+    ShowDlgItem(IDC_STATIC_RESULT, true);
+    StartResultTimer();
+}
+
+int CKorvoDlg::LoginDevice() {
+    // Cameras and DVRs are provisioned over the device SDK, which this
+    // window does not drive yet: a press for them ends here, shows nothing
+    // and starts no login.
+    return 0;
+}
+
+std::string CKorvoDlg::MakeCredentials() const {
+    return korvo::web::MakeBasicCredentials(ToU16(m_strUser), ToU16(m_strPassword));
+}
+
+int CKorvoDlg::ReadDeviceStatus() {
+    if (!ReadForm()) return 0;
+    korvo::web::CHttpRequest request(m_httpTimeouts);
+    const std::string url = korvo::web::StatusPageUrl(m_dwDeviceIp, ToU16(m_strPort));
+    std::string requestText, headerText, bodyText;
+    const int sent = korvo::web::HttpGet(request, url, MakeCredentials(), requestText, headerText, bodyText);
+    switch (korvo::web::JudgeStatusRead(sent, headerText)) {
+    case korvo::web::StatusRead::kOk:
+        ParseStatusPage(korvo::web::AnsiToWide(bodyText));
+        return 1;
+    case korvo::web::StatusRead::kUnauthorized:
+        dlgkit::ShowMessageBox(this, QStringLiteral("Username and password do not match"));
+        return 0;
+    case korvo::web::StatusRead::kFailed:
+        break;
+    }
+    return 0;
+}
+
+void CKorvoDlg::ParseStatusPage(std::u16string page) { m_status = korvo::web::ParseStatusPage(page); }
+
+int CKorvoDlg::SendWebCommand(const std::string& url, const std::string& credentials) {
+    korvo::web::CHttpRequest request(m_httpTimeouts);
+    std::string requestText, headerText, bodyText;
+    const int sent = korvo::web::HttpGet(request, url, credentials, requestText, headerText, bodyText);
+    return korvo::IsCommandSuccessful(sent, headerText) ? 1 : 0;
+}
+
+int CKorvoDlg::SendMacCommand(const std::string& credentials) {
+    return SendWebCommand(korvo::MacCommandUrl(m_dwDeviceIp, ToRequestText(m_strPort), ToRequestText(m_strUser),
+                                               CommandValuesOf(m_status), m_macBegin),
+                          credentials);
+}
+
+int CKorvoDlg::SendPortCommand(const std::string& credentials) {
+    return SendWebCommand(korvo::PortCommandUrl(m_dwDeviceIp, ToRequestText(m_strPort), ToRequestText(m_strUser),
+                                                CommandValuesOf(m_status)),
+                          credentials);
+}
+
+int CKorvoDlg::SendSnCommand(const std::string& credentials) {
+    return SendWebCommand(korvo::SnCommandUrl(m_dwDeviceIp, ToRequestText(m_strPort), ToRequestText(m_strSn)),
+                          credentials);
+}
 
 void CKorvoDlg::OnDeviceTypeChange() {
     korvo::StoreDeviceType(korvo::GetSettingsPath(), m_comboDeviceType->currentIndex());

@@ -15,6 +15,8 @@
 
 #include "dialogkit/TemplateDialog.h"
 #include "korvo/appcore/MacAddress.h"
+#include "web/DeviceStatus.h"
+#include "web/HttpRequest.h"
 
 class QComboBox;
 class QMenu;
@@ -65,9 +67,27 @@ public:
     void OnSysCommand(unsigned nID);
     void OnTimer(int nIDEvent);
     void OnLockButton();
+    // The Set button: checks the form and the range, then provisions the
+    // device by its type. Blocks while it talks to an NVR.
     void OnSetCommand();
     void OnDeviceTypeChange();
     void OnDestroy();
+
+    // The web path, each a blocking exchange with the device at the form's
+    // address. ReadDeviceStatus fills m_status from the status page and
+    // returns 1, or returns 0 (after "Username and password do not match"
+    // when the device refused the credentials). The three commands return 1
+    // when the device answered "200 OK".
+    int ReadDeviceStatus();
+    void ParseStatusPage(std::u16string page);
+    int SendMacCommand(const std::string& credentials);
+    int SendPortCommand(const std::string& credentials);
+    int SendSnCommand(const std::string& credentials);
+    // The SDK path for "IPC" and "DVR"; not driven by this window yet.
+    int LoginDevice();
+
+    // Waits of every web request; tests shorten them.
+    void SetHttpTimeouts(const korvo::web::HttpTimeouts& timeouts) { m_httpTimeouts = timeouts; }
 
     // The menu that holds the about entry (the dialog's context menu).
     QMenu* SystemMenu() const { return m_pSystemMenu; }
@@ -89,6 +109,7 @@ public:
     SdkContext m_SdkContext;
     QComboBox* m_comboDeviceType = nullptr;  // owned by the dialog's widget tree
     QString m_strMacCount;
+    korvo::web::DeviceStatus m_status;
     int m_bLensCalibration = 0;
     long m_hPreview = 0;
     long m_hCalibrationThread = 0;
@@ -104,10 +125,14 @@ private:
     bool DoDataExchange(bool bSaveAndValidate);
     bool ExchangeOctets(const int (&ids)[6], MacAddress& mac, bool bSaveAndValidate);
     void TellBeginMacNotStored(const std::string& error);
+    void ProvisionOverWeb();
+    std::string MakeCredentials() const;
+    int SendWebCommand(const std::string& url, const std::string& credentials);
     void SetEnglishTexts();
 
     QMenu* m_pSystemMenu = nullptr;
     QBasicTimer m_resultTimer;
     QBasicTimer m_calibrationTimer;
+    korvo::web::HttpTimeouts m_httpTimeouts;
     bool m_bDestroyed = false;
 };

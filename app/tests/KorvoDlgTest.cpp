@@ -202,8 +202,11 @@ TEST_F(KorvoDlgTest, ReadFormRefusesABadOctetFocusesItAndStopsThere) {
         EXPECT_EQ(m_dlg->m_strPort, "9000");    // read before the octets
         EXPECT_EQ(m_dlg->m_strSn, "old sn");    // after them: untouched
         const bool inBegin = std::find(std::begin(kBeginMacIds), std::end(kBeginMacIds), c.id) != std::end(kBeginMacIds);
-        if (inBegin) EXPECT_EQ(m_dlg->m_macEnd, (MacAddress{7, 8, 9, 10, 11, 12}));
-        else EXPECT_EQ(m_dlg->m_macBegin, (MacAddress{100, 100, 100, 100, 100, 100}));
+        if (inBegin) {
+            EXPECT_EQ(m_dlg->m_macEnd, (MacAddress{7, 8, 9, 10, 11, 12}));
+        } else {
+            EXPECT_EQ(m_dlg->m_macBegin, (MacAddress{100, 100, 100, 100, 100, 100}));
+        }
     }
 }
 

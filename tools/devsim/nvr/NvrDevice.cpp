@@ -241,6 +241,8 @@ void NvrDevice::Stop() {
 
 uint16_t NvrDevice::Port() const { return m_server ? m_server->Port() : 0; }
 
+size_t NvrDevice::OpenConnections() const { return m_server ? m_server->OpenConnections() : 0; }
+
 DeviceConfig NvrDevice::State() const {
     std::lock_guard<std::mutex> lock(m_stateMutex);
     return m_status.config;

@@ -94,6 +94,9 @@ public:
     DeviceConfig State() const override;
     std::vector<std::string> RequestLog() const override;
 
+    // Connections being served now (0 before Start and after Stop).
+    size_t OpenConnections() const;
+
     // Every value of the status page, with accepted writes applied.
     NvrStatus Status() const;
     // The body that GET /ini.htm answers now.

@@ -1,0 +1,111 @@
+#pragma once
+
+// Internal to the library: POSIX versions of the waitable primitives.
+// Every timed wait is measured on CLOCK_MONOTONIC, so that setting the wall
+// clock neither cuts a wait short nor stretches it. Interrupted waits
+// (EINTR) are resumed with the remaining time.
+//
+// A constructor that cannot create its platform object leaves Valid() false;
+// the owner then deletes the object and behaves as "no handle".
+#include <pthread.h>
+#include <semaphore.h>
+
+#include <atomic>
+#include <cstdint>
+
+namespace ThreadLib::Internal {
+
+// A counting semaphore whose maximum is 2147483647 (SEM_VALUE_MAX on Linux).
+class NativeSemaphore {
+public:
+    explicit NativeSemaphore(int initialCount);
+    ~NativeSemaphore();
+    NativeSemaphore(const NativeSemaphore&) = delete;
+    NativeSemaphore& operator=(const NativeSemaphore&) = delete;
+
+    bool Valid() const { return m_valid; }
+    // True when a count was taken within the limit.
+    bool Wait(std::uint32_t milliseconds);
+    // False when the count is already at its maximum (it stays unchanged).
+    bool Post();
+    // The current count (never negative on Linux), or -1 on failure.
+    int Value();
+
+private:
+    sem_t m_sem;
+    bool m_valid = false;
+};
+
+// A manual-reset or auto-reset event. Setting an event nobody waits on and
+// resetting an event that is not signalled cost one atomic operation each
+// and take no lock; the read-write mutex relies on that on its fast path.
+class NativeEvent {
+public:
+    NativeEvent(bool manualReset, bool initialState);
+    ~NativeEvent();
+    NativeEvent(const NativeEvent&) = delete;
+    NativeEvent& operator=(const NativeEvent&) = delete;
+
+    bool Valid() const { return m_valid; }
+    // True when the event was signalled within the limit; an auto-reset
+    // event is then no longer signalled.
+    bool Wait(std::uint32_t milliseconds);
+    void Set();
+    void Reset();
+
+private:
+    bool TakeSignal();
+
+    pthread_mutex_t m_mutex;
+    pthread_cond_t m_cond;
+    std::atomic<bool> m_signalled;
+    std::atomic<int> m_waiters{0};
+    const bool m_manualReset;
+    bool m_valid = false;
+};
+
+// A non-recursive lock whose acquisition can be limited in time.
+class NativeGate {
+public:
+    NativeGate();
+    ~NativeGate();
+    NativeGate(const NativeGate&) = delete;
+    NativeGate& operator=(const NativeGate&) = delete;
+
+    bool Valid() const { return m_valid; }
+    // True when the calling thread owns the gate.
+    bool Lock(std::uint32_t milliseconds);
+    void Unlock();
+
+private:
+    pthread_mutex_t m_mutex;
+    bool m_valid = false;
+};
+
+// A plain, untimed, non-recursive lock for short critical sections.
+class NativeSection {
+public:
+    NativeSection();
+    ~NativeSection();
+    NativeSection(const NativeSection&) = delete;
+    NativeSection& operator=(const NativeSection&) = delete;
+
+    bool Valid() const { return m_valid; }
+    void Enter();
+    void Leave();
+
+private:
+    pthread_mutex_t m_mutex;
+    bool m_valid = false;
+};
+
+// A point in CLOCK_MONOTONIC time a number of milliseconds from now, and the
+// same point expressed on the clock that a given wait call measures. Helpers
+// shared with the thread layer.
+struct timespec MonotonicDeadline(std::uint32_t milliseconds);
+// Condition variables made by this call measure CLOCK_MONOTONIC.
+bool InitMonotonicCond(pthread_cond_t* cond);
+// Waits on cond until the deadline; false on time-out.
+bool CondWaitUntil(pthread_cond_t* cond, pthread_mutex_t* mutex, const struct timespec& deadline);
+
+}  // namespace ThreadLib::Internal

@@ -403,4 +403,14 @@ void CKorvoDlg::OnDestroy() {
     m_bDestroyed = true;
     ReadForm();  // whatever it read is what is saved
     SaveSettings();
+    // Every preview and login this window started ends with it.
+    if (m_hPreview != 0) {
+        TQ_NET_ClientStop(m_hPreview);
+        m_hPreview = 0;
+    }
+    if (m_hLogin != 0) {
+        m_bLoginActive = 0;
+        TQ_NET_Logout(m_hLogin);
+        m_hLogin = 0;
+    }
 }

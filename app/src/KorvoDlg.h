@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+#include "TQDevLink.h"
 #include "dialogkit/TemplateDialog.h"
 #include "korvo/appcore/MacAddress.h"
 #include "web/DeviceStatus.h"
@@ -99,7 +100,7 @@ public:
     MacAddress m_macBegin{};
     MacAddress m_macEnd{};
     std::uint32_t m_dwDeviceIp = 0;
-    long m_hLogin = 0;
+    TQ_HANDLE m_hLogin = 0;
     int m_bLoginActive = 0;
     QString m_strSn;
     int m_nTimerId = 0;
@@ -111,8 +112,8 @@ public:
     QString m_strMacCount;
     korvo::web::DeviceStatus m_status;
     int m_bLensCalibration = 0;
-    long m_hPreview = 0;
-    long m_hCalibrationThread = 0;
+    TQ_HANDLE m_hPreview = 0;
+    long m_hCalibrationThread = 0;  // no calibration worker runs from this window yet
     int m_nCalibrationSeconds = 0;
 
 protected:

@@ -10,7 +10,23 @@
 #include "Ipv4AddressEdit.h"
 #include "MultiLineCheckBox.h"
 
+#include <algorithm>
+
 namespace dlgkit {
+namespace {
+
+constexpr char kTemplateHeight[] = "dlgkitTemplateHeight";
+
+// Our sans-serif runs wider than the font the layouts were drawn with, so a
+// wrapped label may need one more line than its template height holds: let
+// it grow downwards rather than cut its last line in half. It never shrinks
+// below the template height.
+void FitLabelHeight(QLabel* label, int templateHeight) {
+    const int needed = label->heightForWidth(label->width());
+    label->resize(label->width(), std::max(templateHeight, needed));
+}
+
+}  // namespace
 
 QFont DialogFont(int pointSize) {
     QFont font(QStringLiteral("sans-serif"), pointSize);
@@ -37,6 +53,10 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* pa
         widget->setObjectName(QString::fromLatin1(control.name));
         widget->setGeometry(m_units.ToPixels(control.x, control.y, control.cx, control.cy));
         if (control.style & kStyleHidden) widget->hide();
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            label->setProperty(kTemplateHeight, widget->height());
+            FitLabelHeight(label, widget->height());
+        }
         if (control.id != kIdStatic) m_controls.insert(control.id, widget);
     }
 }
@@ -103,8 +123,10 @@ QString TemplateDialog::GetDlgItemText(int id) const {
 
 void TemplateDialog::SetDlgItemText(int id, const QString& text) {
     QWidget* widget = GetDlgItem(id);
-    if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(text);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(text);
+        FitLabelHeight(label, label->property(kTemplateHeight).toInt());
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(text);
     else if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->setText(text);
 }
 

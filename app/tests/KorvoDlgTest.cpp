@@ -12,6 +12,7 @@
 
 #include "AboutDlg.h"
 #include "DlgLock.h"
+#include "KorvoApp.h"
 #include "KorvoDlg.h"
 #include "OctetText.h"
 #include "QtTestSupport.h"
@@ -443,6 +444,21 @@ TEST_F(KorvoDlgTest, CloseWithABadOctetSavesWhatWasReadBeforeIt) {
     EXPECT_EQ(messages.Texts(), QStringList{kOctetMessage});
     EXPECT_EQ(FileText("DEVICENET", "PORT"), "82");
     EXPECT_EQ(FileText("MAC", "MAC7"), "7");
+}
+
+TEST_F(KorvoDlgTest, TheApplicationRunsTheDialogUntilItIsClosed) {
+    m_dlg.reset();
+    QString seen;
+    OnNextModal([&](QWidget* modal) {
+        ASSERT_NE(modal, nullptr);
+        seen = modal->objectName();
+        modal->findChild<QLineEdit*>("IDC_EDIT_PORT")->setText("8081");
+        modal->close();
+    });
+    CKorvoApp app;
+    EXPECT_FALSE(app.InitInstance());  // no message loop follows
+    EXPECT_EQ(seen, "IDD_KORVO_DIALOG");
+    EXPECT_EQ(korvo::ReadProfileText(m_path, "DEVICENET", "PORT"), "8081");
 }
 
 TEST(DlgLockTest, RefusalKeepsTheDialogOpenWithTheTextsAsTyped) {

@@ -53,16 +53,10 @@ TEST(OctetTextTest, AcceptsOnlyDecimalsFrom0To255) {
 class KorvoDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        korvotest::App();
-        ASSERT_TRUE(m_dir.isValid());
-        m_path = m_dir.filePath("Account.ini").toStdString();
-        korvo::SetSettingsPathOverride(m_path);
+        ASSERT_TRUE(m_settings.IsValid());
         Restart();
     }
-    void TearDown() override {
-        m_dlg.reset();
-        korvo::SetSettingsPathOverride({});
-    }
+    void TearDown() override { m_dlg.reset(); }
     // A new start of the window on the same settings file.
     void Restart() {
         m_dlg.reset();
@@ -93,8 +87,9 @@ protected:
     QPushButton* Button(int id) const { return m_dlg->GetDlgItemAs<QPushButton>(id); }
     bool ResultShown() const { return !m_dlg->GetDlgItem(IDC_STATIC_RESULT)->isHidden(); }
 
-    QTemporaryDir m_dir;
-    std::string m_path;
+    QApplication& m_app = korvotest::App();
+    korvotest::SettingsFile m_settings;
+    const std::string& m_path = m_settings.Path();
     std::unique_ptr<CKorvoDlg> m_dlg;
 };
 

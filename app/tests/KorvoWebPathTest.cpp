@@ -31,17 +31,13 @@ enum Box : unsigned { kNone = 0, kMac = 1, kSn = 2, kLens = 4 };
 class WebPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        korvotest::App();
-        ASSERT_TRUE(m_dir.isValid());
-        m_path = m_dir.filePath("Account.ini").toStdString();
-        korvo::SetSettingsPathOverride(m_path);
+        ASSERT_TRUE(m_settings.IsValid());
         ASSERT_TRUE(korvo::WriteProfileText(m_path, "MAC", "LOCK", "1"));
         ASSERT_TRUE(korvo::WriteProfileText(m_path, "MAC", "MACNUM", "5"));
     }
     void TearDown() override {
         m_dlg.reset();
         if (m_device) m_device->Stop();
-        korvo::SetSettingsPathOverride({});
     }
 
     void StartDevice(std::map<std::string, std::string> behaviour = {}) {
@@ -104,8 +100,9 @@ protected:
     }
     static bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-    QTemporaryDir m_dir;
-    std::string m_path;
+    QApplication& m_app = korvotest::App();
+    korvotest::SettingsFile m_settings;
+    const std::string& m_path = m_settings.Path();
     std::unique_ptr<devsim::NvrDevice> m_device;
     std::unique_ptr<CKorvoDlg> m_dlg;
 };
@@ -296,7 +293,7 @@ TEST_F(WebPathTest, OperatorIsToldWhenTheNewBeginCannotBeStored) {
     StartDevice();
     OpenWindow(2, kMac);
     // The file's folder is gone: the write into the device succeeds, the store fails.
-    korvo::SetSettingsPathOverride(m_dir.filePath("gone/Account.ini").toStdString());
+    korvo::SetSettingsPathOverride(m_settings.Folder().toStdString() + "/gone/Account.ini");
     MessageRecorder messages;
     PressSet();
     EXPECT_EQ(m_device->State().mac, "00:11:22:33:44:55");

@@ -16,6 +16,7 @@
 #include "KorvoDlg.h"
 #include "OctetText.h"
 #include "QtTestSupport.h"
+#include "SettingsFile.h"
 #include "Resource.h"
 #include "dialogkit/Ipv4AddressEdit.h"
 #include "korvo/appcore/Profile.h"

@@ -12,6 +12,7 @@
 #include "KorvoDlg.h"
 #include "NvrDevice.h"
 #include "QtTestSupport.h"
+#include "SettingsFile.h"
 #include "Resource.h"
 #include "dialogkit/Ipv4AddressEdit.h"
 #include "korvo/appcore/Profile.h"

@@ -59,7 +59,10 @@ const ControlText kEnglishTexts[] = {
 constexpr int kTimerPeriodMs = 1000;
 constexpr int kDeviceTypeCount = 3;  // "IPC", "DVR", "NVR"
 
+// The settings file holds UTF-8.
 std::string ToFileText(const QString& text) { return text.toStdString(); }
+QString FromFileText(const std::string& text) { return QString::fromStdString(text); }
+
 // Text that goes into a request: the thread's 8-bit character set.
 std::string ToRequestText(const QString& text) { return korvo::web::WideToAnsi(ToU16(text)); }
 std::string ToRequestText(const std::u16string& text) { return korvo::web::WideToAnsi(text); }
@@ -77,7 +80,6 @@ korvo::CommandStatusValues CommandValuesOf(const korvo::web::DeviceStatus& statu
     values.multicast = ToRequestText(status.m_strMulticast);
     return values;
 }
-QString FromFileText(const std::string& text) { return QString::fromStdString(text); }
 constexpr char16_t kOctetMessage[] = u"请输入一个 0 至 255 之间的整数。";
 
 }  // namespace

@@ -346,6 +346,10 @@ TEST_F(KorvoDlgTest, LockDialogLocksAndUnlocksOnlyWithTheRightCredentials) {
     // Only the twelve octet edits change.
     EXPECT_TRUE(Button(IDC_BUTTON_SET)->isEnabled());
     EXPECT_TRUE(Edit(IDC_EDIT_PORT)->isEnabled());
+    // Unlocked and closed without locking again: the next start is unlocked.
+    m_dlg->close();
+    Restart();
+    EXPECT_EQ(EnabledOctetEdits(), 12);
 }
 
 TEST_F(KorvoDlgTest, FirstStartWithoutASettingsFile) {

@@ -7,10 +7,6 @@
 namespace korvo {
 namespace {
 
-MacAddress Mac(uint8_t a, uint8_t b, uint8_t c, uint8_t d, uint8_t e, uint8_t f) {
-    return MacAddress{{a, b, c, d, e, f}};
-}
-
 // The values of a recorder at 192.0.2.10 whose status page was just read.
 CommandStatusValues Recorder() {
     CommandStatusValues status;
@@ -37,13 +33,13 @@ TEST(WebCommandsTest, BuildsTheCommandUrlsByteForByte) {
         std::string url;
         const char* expected;
     } cases[] = {
-        {MacCommandUrl(kDevice, "80", "op", Recorder(), Mac(0, 17, 34, 51, 68, 85)),
+        {MacCommandUrl(kDevice, "80", "op", Recorder(), MacAddress{{0, 17, 34, 51, 68, 85}}),
          "http://192.0.2.10:80/vb.htm?setuser=op&netip=192.0.2.10&netmask=255.255.255.0"
          "&gateway=192.0.2.1&dns1=192.0.2.1&dns2=0.0.0.0&mac=00:11:22:33:44:55&dhcpenable=0"},
-        {MacCommandUrl(kDevice, "80", "op", dhcp, Mac(10, 171, 205, 239, 1, 2)),
+        {MacCommandUrl(kDevice, "80", "op", dhcp, MacAddress{{10, 171, 205, 239, 1, 2}}),
          "http://192.0.2.10:80/vb.htm?setuser=op&netip=192.0.2.10&netmask=255.255.255.0"
          "&gateway=192.0.2.1&dns1=192.0.2.1&dns2=0.0.0.0&mac=0A:AB:CD:EF:01:02&dhcpenable=1"},
-        {MacCommandUrl(kDevice, "80", "op", noPage, Mac(0, 0, 0, 0, 0, 1)),
+        {MacCommandUrl(kDevice, "80", "op", noPage, MacAddress{{0, 0, 0, 0, 0, 1}}),
          "http://192.0.2.10:80/vb.htm?setuser=op&netip=192.0.2.10&netmask=&gateway=&dns1=&dns2="
          "&mac=00:00:00:00:00:01&dhcpenable=0"},
         {PortCommandUrl(kDevice, "80", "op", Recorder()),
@@ -74,7 +70,7 @@ TEST(WebCommandsTest, ValuesCannotAddOrCutOffParameters) {
         const char* expected;
     } cases[] = {
         {SnCommandUrl(kDevice, "80", "AB&setuser=x"), "http://192.0.2.10:80/vb.htm?setlongsesn=AB%26setuser%3Dx"},
-        {MacCommandUrl(kDevice, "80", "o p", hostile, Mac(0, 0, 0, 0, 0, 1)),
+        {MacCommandUrl(kDevice, "80", "o p", hostile, MacAddress{{0, 0, 0, 0, 0, 1}}),
          "http://192.0.2.10:80/vb.htm?setuser=o%20p&netip=192.0.2.10&netmask=255.0.0.0%26mac%3DFF:FF:FF:FF:FF:FF"
          "&gateway=192.0.2.1&dns1=192.0.2.1&dns2=0.0.0.0&mac=00:00:00:00:00:01&dhcpenable=0"},
         {PortCommandUrl(kDevice, "80", "op", hostile),

@@ -3,13 +3,11 @@
 #include <cstdio>
 #include <limits>
 
+#include "TextRules.h"
+
 namespace korvo {
 
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 constexpr std::string_view::size_type kNone = std::string_view::npos;
 
@@ -33,10 +31,8 @@ long long Position(std::string_view::size_type pos) {
 }  // namespace
 
 int32_t ParseDecimalInt32(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool negative;
+    size_t i = SkipBlanksAndSign(text, &negative);
     // Accumulate the magnitude with a ceiling just past the int32 range, so a
     // long run of digits cannot overflow the accumulator.
     constexpr long long kCeiling = static_cast<long long>(std::numeric_limits<int32_t>::max()) + 1;

@@ -1,6 +1,7 @@
 #include "korvo/appcore/Profile.h"
 
 #include "AtomicFile.h"
+#include "TextRules.h"
 #include "IniDocument.h"
 
 namespace korvo {
@@ -38,11 +39,10 @@ std::string CutToWindowWidth(std::string_view text) {
 }
 
 bool HasBlankEnd(std::string_view name) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
-    return blank(name.front()) || blank(name.back());
+    return IsBlank(name.front()) || IsBlank(name.back());
 }
 
-bool HasLineBreak(std::string_view text) {
+bool HoldsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
@@ -50,15 +50,15 @@ bool HasLineBreak(std::string_view text) {
 std::string RefusalReason(const ProfileEntry& entry) {
     const std::string& section = entry.section;
     const std::string& key = entry.key;
-    if (section.empty() || HasBlankEnd(section) || HasLineBreak(section) ||
+    if (section.empty() || HasBlankEnd(section) || HoldsLineBreakOrNul(section) ||
         section.find(']') != std::string::npos) {
         return "section name \"" + section + "\" cannot be stored";
     }
-    if (key.empty() || HasBlankEnd(key) || HasLineBreak(key) || key.find('=') != std::string::npos ||
+    if (key.empty() || HasBlankEnd(key) || HoldsLineBreakOrNul(key) || key.find('=') != std::string::npos ||
         key.front() == '[' || key.front() == ';') {
         return "key name \"" + key + "\" cannot be stored";
     }
-    if (HasLineBreak(entry.value)) {
+    if (HoldsLineBreakOrNul(entry.value)) {
         return "the value of " + section + "/" + key + " holds a line break or NUL";
     }
     return {};
@@ -67,13 +67,8 @@ std::string RefusalReason(const ProfileEntry& entry) {
 }  // namespace
 
 uint32_t ParseProfileInt(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v' ||
-                                text[i] == '\f' || text[i] == '\r' || text[i] == '\n')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool negative;
+    size_t i = SkipBlanksAndSign(text, &negative);
     uint32_t base = 10;
     if (i + 1 < text.size() && text[i] == '0') {
         switch (text[i + 1]) {
@@ -129,15 +124,19 @@ bool WriteProfileTexts(const std::string& path, std::span<const ProfileEntry> en
             return false;
         }
     }
-    // A file that exists but cannot be read must not be replaced by one that
-    // holds only these entries: every other stored key would be lost.
-    std::string contents;
-    if (ReadWholeFile(path, &contents, error) == ReadResult::Failed) return false;
-    ini::Document document = ini::Parse(contents);
-    for (const ProfileEntry& entry : entries) {
-        ini::SetEntry(document, entry.section, entry.key, entry.value);
-    }
-    return ReplaceFileAtomically(path, ini::Serialize(document), error);
+    // A file that exists but cannot be read is not replaced: a file holding
+    // only these entries would lose every other stored key.
+    return UpdateFileAtomically(
+        path,
+        [&](std::string& contents, std::string*) {
+            ini::Document document = ini::Parse(contents);
+            for (const ProfileEntry& entry : entries) {
+                ini::SetEntry(document, entry.section, entry.key, entry.value);
+            }
+            contents = ini::Serialize(document);
+            return true;
+        },
+        error);
 }
 
 }  // namespace korvo

@@ -12,10 +12,6 @@ using korvo::testing::ReadFile;
 using korvo::testing::TempDir;
 using korvo::testing::WriteFile;
 
-MacAddress Mac(uint8_t a, uint8_t b, uint8_t c, uint8_t d, uint8_t e, uint8_t f) {
-    return MacAddress{{a, b, c, d, e, f}};
-}
-
 class AccountSettingsTest : public ::testing::Test {
 protected:
     TempDir m_dir;
@@ -42,13 +38,13 @@ TEST_F(AccountSettingsTest, AFirstStartWithoutAFileGivesTheDefaults) {
 TEST_F(AccountSettingsTest, WhatTheWindowStoresItReadsBack) {
     ASSERT_TRUE(StoreLockState(m_path, 5));
     ASSERT_TRUE(StoreDeviceType(m_path, 2));
-    ASSERT_TRUE(StoreBeginMacAndCount(m_path, Mac(0, 0x11, 0x22, 0x33, 0x44, 0x55), "-1"));
+    ASSERT_TRUE(StoreBeginMacAndCount(m_path, (MacAddress{{0, 0x11, 0x22, 0x33, 0x44, 0x55}}), "-1"));
     ASSERT_TRUE(StoreSettingsAtClose(m_path, ParseIpv4("192.0.2.10"), "8080", "op", " se cret ",
-                                     Mac(0, 0x11, 0x22, 0x33, 0x45, 0)));
+                                     MacAddress{{0, 0x11, 0x22, 0x33, 0x45, 0}}));
 
     AccountSettings s = LoadAccountSettings(m_path);
-    EXPECT_EQ(s.macBegin, Mac(0, 0x11, 0x22, 0x33, 0x44, 0x55));
-    EXPECT_EQ(s.macEnd, Mac(0, 0x11, 0x22, 0x33, 0x45, 0));
+    EXPECT_EQ(s.macBegin, (MacAddress{{0, 0x11, 0x22, 0x33, 0x44, 0x55}}));
+    EXPECT_EQ(s.macEnd, (MacAddress{{0, 0x11, 0x22, 0x33, 0x45, 0}}));
     EXPECT_EQ(s.deviceType, 2);
     EXPECT_EQ(s.macCount, "-1");
     EXPECT_EQ(FormatIpv4(s.deviceIp), "192.0.2.10");
@@ -71,8 +67,8 @@ TEST_F(AccountSettingsTest, ReadsValuesEditedByHandAsTheyHaveAlwaysBeenRead) {
               "[TYPE]\r\nDEVICETYPE=7\r\n"
               "[DEVICENET]\r\nHOSENAME=10.1.2\r\nUSER=" + std::string(60, 'u') + "\r\n");
     AccountSettings s = LoadAccountSettings(m_path);
-    EXPECT_EQ(s.macBegin, Mac(44, 0, 255, 31, 0, 0));
-    EXPECT_EQ(s.macEnd, Mac(255, 0, 0, 0, 0, 0));
+    EXPECT_EQ(s.macBegin, (MacAddress{{44, 0, 255, 31, 0, 0}}));
+    EXPECT_EQ(s.macEnd, (MacAddress{{255, 0, 0, 0, 0, 0}}));
     EXPECT_EQ(s.macCount, "-1");
     EXPECT_EQ(s.lock, -1);
     EXPECT_EQ(s.deviceType, 7);  // out of range: the window selects nothing
@@ -83,7 +79,7 @@ TEST_F(AccountSettingsTest, ReadsValuesEditedByHandAsTheyHaveAlwaysBeenRead) {
 TEST_F(AccountSettingsTest, StoringTheBeginMacRewritesItsSixKeysInPlace) {
     WriteFile(m_path, "[MAC]\r\nMAC1=0\r\nMAC2=17\r\nMAC3=34\r\nMAC4=51\r\nMAC5=68\r\nMAC6=255\r\n"
                       "MAC7=0\r\nMACNUM=5\r\nLOCK=0\r\n");
-    MacAddress begin = Mac(0, 0x11, 0x22, 0x33, 0x44, 0xFF);
+    MacAddress begin = MacAddress{{0, 0x11, 0x22, 0x33, 0x44, 0xFF}};
     AdvanceMac(begin);
     ASSERT_TRUE(StoreBeginMac(m_path, begin));
     EXPECT_EQ(ReadFile(m_path), "[MAC]\r\nMAC1=0\r\nMAC2=17\r\nMAC3=34\r\nMAC4=51\r\nMAC5=69\r\nMAC6=0\r\n"
@@ -93,7 +89,7 @@ TEST_F(AccountSettingsTest, StoringTheBeginMacRewritesItsSixKeysInPlace) {
 
 TEST_F(AccountSettingsTest, AFailedStoreIsReported) {
     std::string error;
-    EXPECT_FALSE(StoreBeginMac(m_dir.File("gone/Account.ini"), Mac(0, 0, 0, 0, 0, 2), &error));
+    EXPECT_FALSE(StoreBeginMac(m_dir.File("gone/Account.ini"), (MacAddress{{0, 0, 0, 0, 0, 2}}), &error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(StoreSettingsAtClose(m_path, 0, "80", "op", "line\r\nbreak", MacAddress{}, &error));
     EXPECT_FALSE(std::filesystem::exists(m_path));

@@ -7,6 +7,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <latch>
+#include <thread>
 #include <vector>
 
 #include "TempDir.h"
@@ -296,6 +298,32 @@ TEST_F(ProfileTest, ReplacementKeepsThePermissionsAndFollowsALink) {
     struct stat info;
     ASSERT_EQ(stat(m_path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+// Two copies of the program, or two threads, writing different keys at the
+// same moment: each write must see the other's key, or the later rename
+// would throw it away.
+TEST_F(ProfileTest, ConcurrentWritersKeepEachOthersKeys) {
+    constexpr int kWriters = 4;
+    constexpr int kRounds = 25;
+    std::latch start(kWriters);
+    std::vector<std::thread> writers;
+    std::vector<int> failures(kWriters, 0);
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([&, w] {
+            start.arrive_and_wait();
+            for (int round = 1; round <= kRounds; ++round) {
+                if (!WriteProfileText(m_path, "MAC", "KEY" + std::to_string(w), std::to_string(round))) {
+                    ++failures[w];
+                }
+            }
+        });
+    }
+    for (std::thread& writer : writers) writer.join();
+    for (int w = 0; w < kWriters; ++w) {
+        EXPECT_EQ(failures[w], 0);
+        EXPECT_EQ(ReadProfileInt(m_path, "MAC", "KEY" + std::to_string(w), 0), uint32_t{kRounds}) << "writer " << w;
+    }
 }
 
 }  // namespace

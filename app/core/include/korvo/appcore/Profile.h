@@ -3,8 +3,7 @@
 //
 // Every call opens the file anew; nothing is cached, so a value written by
 // one call is what the next call reads, and a file edited by hand between two
-// calls is seen at once. The calls are not synchronised with each other: use
-// them from one thread (the window's), as the program does.
+// calls is seen at once. Any thread may call; see below for concurrent writes.
 //
 // The file format, as read:
 //  - The file is UTF-8 (a leading byte order mark is skipped and kept). Lines
@@ -23,13 +22,16 @@
 //  - An existing key's line is rewritten as "key=value" under the key's
 //    stored spelling; a new key goes after the last non-blank line of its
 //    section; a new section goes to the end of the file. Every other line,
-//    comments and blank lines included, survives unchanged.
+//    comments and blank lines included, survives with its text unchanged.
 //  - Every line is written with CR LF.
 //  - A value that would not read back as itself (blanks at either end, or
 //    wrapped in double quotes already) is stored inside one more pair of
 //    double quotes, so every value that can be written reads back exactly.
 //  - The file is replaced atomically: after a crash or power loss it holds
-//    either the old or the new contents, never a mixture.
+//    either the old or the new contents, never a mixture. A reader never
+//    sees half a write.
+//  - Writes from several threads or processes at once are serialised by an
+//    exclusive lock on the file, so none loses a key another one wrote.
 #pragma once
 
 #include <cstddef>

@@ -67,8 +67,8 @@ bool WaitReady(int fd, short events, int timeoutMs) {
     }
 }
 
-// The request text: these lines, in this order, are what devices have always
-// been sent; some parse them by position, so none is added or moved.
+// Devices in the field have only ever been sent these lines in this order
+// (no Connection line either); keep them byte for byte.
 std::string BuildRequestText(const UrlParts& parts, std::string_view extraHeaders, const char* body,
                              std::size_t bodyBytes, std::string_view credentials) {
     std::string text;
@@ -212,7 +212,8 @@ int CHttpRequest::SendRequest(const char* url, const char* extraHeaders, const c
         return 1;
     }
     Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (socket.Fd() < 0 || !Connect(socket.Fd(), *addr, m_timeouts.m_nConnectWaitMs)) {
+    const int connectWaitMs = m_timeouts.m_nConnectWaitMs > 0 ? m_timeouts.m_nConnectWaitMs : HttpTimeouts{}.m_nConnectWaitMs;
+    if (socket.Fd() < 0 || !Connect(socket.Fd(), *addr, connectWaitMs)) {
         return 1;
     }
 

@@ -185,6 +185,8 @@ void ResponseFraming::StartBody() {
     } else {
         m_delimit = Delimit::kLength;
         m_remaining = *f.length;
+        // Growing by doubling would copy a large body several times over.
+        m_body.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(m_remaining, kMaxBodyBytes)));
         if (m_remaining == 0) {
             m_phase = Phase::kComplete;
         }

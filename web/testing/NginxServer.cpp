@@ -51,21 +51,6 @@ bool Accepts(std::uint16_t port) {
 
 bool NginxInstalled() { return ::access(kNginxPath, X_OK) == 0; }
 
-std::uint16_t FreeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof addr;
-    std::uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) == 0) {
-        port = ntohs(addr.sin_port);
-    }
-    ::close(fd);
-    return port;
-}
-
 NginxServer::NginxServer(NginxOptions options) : m_options(std::move(options)) {
     char pattern[] = "/tmp/korvo-nginx-XXXXXX";
     if (::mkdtemp(pattern) != nullptr) {
@@ -102,6 +87,21 @@ bool NginxServer::Start(std::string* error) {
         *error = "no temporary folder";
         return false;
     }
+    // The free port may be taken by someone else before nginx binds it; nginx
+    // then exits at once, and another port is worth a try.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (StartOnce(error)) {
+            return true;
+        }
+        if (m_pid != -1) {
+            Stop();  // it ran but did not answer: another port will not help
+            break;
+        }
+    }
+    return false;
+}
+
+bool NginxServer::StartOnce(std::string* error) {
     m_port = FreeLoopbackPort();
     fs::create_directories(fs::path(m_dir) / "www");
     fs::create_directories(fs::path(m_dir) / "temp");
@@ -158,7 +158,6 @@ bool NginxServer::Start(std::string* error) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    Stop();
     *error = "nginx did not accept connections within 10 s";
     return false;
 }

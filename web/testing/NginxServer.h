@@ -9,16 +9,14 @@
 #include <cstdint>
 #include <string>
 
+#include "Loopback.h"
+
 namespace korvo::web::testing {
 
 inline constexpr const char* kNginxPath = "/usr/sbin/nginx";
 
 // True when the nginx program is installed.
 bool NginxInstalled();
-
-// A port on 127.0.0.1 that nothing listened on a moment ago. Another process
-// may take it before the caller binds it; good enough on a test machine.
-std::uint16_t FreeLoopbackPort();
 
 struct NginxOptions {
     // false: the server closes the connection after every answer.
@@ -53,6 +51,9 @@ public:
     std::string Url(const std::string& path) const;
 
 private:
+    // One try on one port. On failure m_pid is -1 when nginx exited at start.
+    bool StartOnce(std::string* error);
+
     NginxOptions m_options;
     std::string m_dir;
     std::uint16_t m_port = 0;

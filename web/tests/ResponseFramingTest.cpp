@@ -17,6 +17,9 @@ struct FramingCase {
     std::string body;
 };
 
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const FramingCase& c, std::ostream* os) { *os << c.name; }
+
 const std::string kOkHeader = "HTTP/1.1 200 OK\r\nServer: t\r\n";
 const std::string kChunkedHeader = kOkHeader + "Transfer-Encoding: chunked\r\n\r\n";
 

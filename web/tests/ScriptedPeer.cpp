@@ -1,7 +1,5 @@
 #include "ScriptedPeer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <fcntl.h>
 
 #include <cstdlib>
+
+#include "Loopback.h"
 
 namespace korvo::web::testing {
 
@@ -26,16 +26,10 @@ ScriptedPeer::ScriptedPeer(Script script) : m_script(std::move(script)) {
     if (::pipe2(m_cancel, O_CLOEXEC) != 0) {
         std::abort();
     }
-    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof addr;
-    if (::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_listen, 4) != 0 ||
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
+    m_listen = ListenOnLoopback(4, &m_port);
+    if (m_listen < 0) {
         std::abort();
     }
-    m_port = ntohs(addr.sin_port);
     m_thread = std::thread([this] { Run(); });
 }
 

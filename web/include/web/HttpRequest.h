@@ -6,6 +6,7 @@
 // "200 OK" themselves; the client does not judge the answer.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,8 +24,9 @@ struct HttpResponse {
 // Waits of one request. The defaults are the device protocol's; tests use
 // short ones.
 struct HttpTimeouts {
+    // 0 or less: the default of 4000.
     int m_nConnectWaitMs = 4000;
-    // Send and receive time-out; 0: chosen by the URL (TimeoutForUrl).
+    // Send and receive time-out; 0 or less: chosen by the URL (TimeoutForUrl).
     int m_nIoTimeoutMs = 0;
 };
 
@@ -34,6 +36,9 @@ inline constexpr std::size_t kMaxUrlLength = 511;          // bytes, without ter
 inline constexpr std::size_t kMaxCredentialsLength = 511;  // Base64 text, without terminator
 inline constexpr std::size_t kMaxRequestLength = 4095;     // whole request text, body included
 
+// Keeps nothing between requests: one object may serve any number of
+// requests, also from several threads at once, as long as SetTimeouts is not
+// called meanwhile.
 class CHttpRequest {
 public:
     CHttpRequest() = default;
@@ -48,8 +53,8 @@ public:
     // `extraHeaders`: null, or lines with their own CR LF, inserted verbatim
     //   after the Host line.
     // `body`: null for a GET; else a POST whose body is the first
-    //   `bodyLength` bytes of `body`, or fewer if a NUL byte comes first. The
-    //   Content-Length line states the bytes actually sent.
+    //   `bodyLength` bytes of `body`, or fewer if a NUL byte comes first. A
+    //   Content-Length line states the bytes actually sent when there are any.
     // `credentials`: the text after "Authorization: Basic ", sent unchanged
     //   (see MakeBasicCredentials); null counts as empty.
     //

@@ -305,6 +305,16 @@ int LoginRequest(TQ_HANDLE handle, uint16_t command, std::vector<uint8_t> payloa
     return 1;
 }
 
+// Fills *record from the device's answer; leaves it alone on failure.
+template <typename Record>
+int ReadRecord(TQ_HANDLE login, uint16_t command, std::vector<uint8_t> payload, Record* record) {
+    if (!record) return 0;
+    std::vector<uint8_t> reply;
+    if (!LoginRequest(login, command, std::move(payload), sizeof *record, &reply)) return 0;
+    std::memcpy(record, reply.data(), sizeof *record);
+    return 1;
+}
+
 std::vector<uint8_t> ChannelPayload(int channel) {
     std::vector<uint8_t> p(tqwire::kChannelPayload);
     tqwire::PutU32(p.data(), static_cast<uint32_t>(channel));
@@ -550,11 +560,7 @@ TQ_NET_API int TQ_NET_Logout(TQ_HANDLE login) {
 
 TQ_NET_API int TQ_NET_GetP2P(TQ_HANDLE login, TQ_NET_P2PInfo* info) {
     return Guarded([&]() -> int {
-        if (!info) return 0;
-        std::vector<uint8_t> reply;
-        if (!LoginRequest(login, tqwire::kGetP2P, {}, sizeof *info, &reply)) return 0;
-        std::memcpy(info, reply.data(), sizeof *info);
-        return 1;
+        return ReadRecord(login, tqwire::kGetP2P, {}, info);
     });
 }
 
@@ -567,11 +573,7 @@ TQ_NET_API int TQ_NET_SetP2P(TQ_HANDLE login, const TQ_NET_P2PInfo* info) {
 
 TQ_NET_API int TQ_NET_GetNetParam(TQ_HANDLE login, int channel, TQ_NET_NetParam* param) {
     return Guarded([&]() -> int {
-        if (!param) return 0;
-        std::vector<uint8_t> reply;
-        if (!LoginRequest(login, tqwire::kGetNetParam, ChannelPayload(channel), sizeof *param, &reply)) return 0;
-        std::memcpy(param, reply.data(), sizeof *param);
-        return 1;
+        return ReadRecord(login, tqwire::kGetNetParam, ChannelPayload(channel), param);
     });
 }
 
@@ -587,11 +589,7 @@ TQ_NET_API int TQ_NET_SetNetParam(TQ_HANDLE login, int channel, const TQ_NET_Net
 
 TQ_NET_API int TQ_NET_GetDeviceInfo(TQ_HANDLE login, TQ_NET_DeviceInfo* info) {
     return Guarded([&]() -> int {
-        if (!info) return 0;
-        std::vector<uint8_t> reply;
-        if (!LoginRequest(login, tqwire::kGetDeviceInfo, {}, sizeof *info, &reply)) return 0;
-        std::memcpy(info, reply.data(), sizeof *info);
-        return 1;
+        return ReadRecord(login, tqwire::kGetDeviceInfo, {}, info);
     });
 }
 

@@ -245,9 +245,10 @@ TQ_NET_API int TQ_NET_GetDeviceInfo(TQ_HANDLE login, TQ_NET_DeviceInfo* info);
 
 /* Opens a live stream from the device of an established login, over a
  * connection of its own made with the address and credentials of *info.
- * Blocks until the device has accepted the stream (at most the connect wait
- * plus two reply waits) and returns the preview handle, or 0 when the login
- * is unknown or not established, info is NULL or the device refused.
+ * Blocks until the device has accepted the stream (at most the connect
+ * waits of its attempts plus two reply waits) and returns the preview
+ * handle, or 0 when the login is unknown or not established, info is NULL
+ * or the device refused.
  * reserved: pass 0; it is ignored. Frames are dropped until a window is set. */
 TQ_NET_API TQ_HANDLE TQ_NET_ClientStart(TQ_HANDLE login, const TQ_NET_ClientInfo* info, int reserved);
 

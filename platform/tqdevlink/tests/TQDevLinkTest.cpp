@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "Device.h"
+#include "EventRecorder.h"
 #include "TestSupport.h"
 
 namespace {
@@ -28,32 +29,6 @@ devsim::DeviceConfig Config(const std::string& type = "IPC", std::map<std::strin
     c.behaviour = std::move(behaviour);
     return c;
 }
-
-// Collects what devices report, so that a test can wait for a device to
-// have received something.
-class DeviceEvents {
-public:
-    devsim::EventSink Sink() {
-        return [this](const std::string&, const std::string& event) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_events.push_back(event);
-            m_changed.notify_all();
-        };
-    }
-    bool WaitFor(const std::string& part) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, 10s, [&] {
-            for (const auto& e : m_events)
-                if (e.find(part) != std::string::npos) return true;
-            return false;
-        });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<std::string> m_events;
-};
 
 class TQDevLinkTest : public ::testing::Test {
 protected:
@@ -92,7 +67,7 @@ protected:
     // until TearDown has ended every login and stopped every device.
     EventLog& NewLog() { return m_logs.emplace_back(); }
     std::deque<EventLog> m_logs;
-    DeviceEvents m_deviceEvents;
+    devsim::EventRecorder m_deviceEvents;
     std::vector<std::unique_ptr<devsim::Device>> m_devices;
 };
 
@@ -403,7 +378,7 @@ TEST_F(TQDevLinkTest, PtzAnswersFollowTheDevicesCalibrationBehaviour) {
 // ---- Ending work that is still open ---------------------------------------------
 
 TEST_F(TQDevLinkTest, LogoutOfAPendingLoginStopsItWithoutAnEvent) {
-    DeviceEvents& deviceEvents = m_deviceEvents;
+    devsim::EventRecorder& deviceEvents = m_deviceEvents;
     devsim::Device& d = StartDevice(Config("IPC", {{"silent", "1"}}), deviceEvents.Sink());
     ASSERT_EQ(TQ_NET_SetWaitTime(1, 1, 30), 1);
     EventLog& log = NewLog();
@@ -419,7 +394,7 @@ TEST_F(TQDevLinkTest, LogoutOfAPendingLoginStopsItWithoutAnEvent) {
 
 TEST_F(TQDevLinkTest, CleanupEndsLoginsPreviewsAndPendingLogins) {
     devsim::Device& good = StartDevice(Config());
-    DeviceEvents& deviceEvents = m_deviceEvents;
+    devsim::EventRecorder& deviceEvents = m_deviceEvents;
     devsim::Device& silent = StartDevice(Config("IPC", {{"silent", "1"}}), deviceEvents.Sink());
     ASSERT_EQ(TQ_NET_SetWaitTime(1, 1, 30), 1);
     EventLog& log = NewLog();

@@ -15,12 +15,23 @@ namespace {
 constexpr size_t kMaxSerialBytes = 128;
 constexpr size_t kMaxTextBytes = 64;
 
-bool FlagOn(const std::map<std::string, std::string>& behaviour, const char* key) {
+// A flag is on with "1", "true", "yes", "on" or no value, off with "0",
+// "false", "no" or "off"; anything else is a mistake in the fleet's settings.
+bool FlagBehaviour(const std::map<std::string, std::string>& behaviour, const char* key, bool* on,
+                   std::string* error) {
     auto it = behaviour.find(key);
-    if (it == behaviour.end()) return false;
+    if (it == behaviour.end()) return true;
     std::string v = it->second;
     std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return std::tolower(c); });
-    return v != "0" && v != "false" && v != "no" && v != "off";
+    if (v.empty() || v == "1" || v == "true" || v == "yes" || v == "on") {
+        *on = true;
+    } else if (v == "0" || v == "false" || v == "no" || v == "off") {
+        *on = false;
+    } else {
+        *error = std::string("behaviour ") + key + "=" + it->second + " is neither on nor off";
+        return false;
+    }
+    return true;
 }
 
 // Reads a whole decimal number in [lo, hi]; false otherwise.
@@ -193,13 +204,13 @@ NvrDevice::NvrDevice(const DeviceConfig& config, EventSink sink) : m_name(config
     m_status.config.type = "NVR";
     m_status.devName = config.name.empty() ? "NVR" : config.name;
     const auto& b = config.behaviour;
-    m_refuseLogin = FlagOn(b, "refuse_login");
-    m_refuseMac = FlagOn(b, "refuse_mac");
-    m_refuseSn = FlagOn(b, "refuse_sn");
-    m_silent = FlagOn(b, "silent");
-    m_closeMidHeader = FlagOn(b, "close_mid_header");
     long long slow = 0, idle = m_idle.count(), maxConnections = static_cast<long long>(m_maxConnections);
-    if (NumberBehaviour(b, "slow_ms", 0, 600000, &slow, &m_configError) &&
+    if (FlagBehaviour(b, "refuse_login", &m_refuseLogin, &m_configError) &&
+        FlagBehaviour(b, "refuse_mac", &m_refuseMac, &m_configError) &&
+        FlagBehaviour(b, "refuse_sn", &m_refuseSn, &m_configError) &&
+        FlagBehaviour(b, "silent", &m_silent, &m_configError) &&
+        FlagBehaviour(b, "close_mid_header", &m_closeMidHeader, &m_configError) &&
+        NumberBehaviour(b, "slow_ms", 0, 600000, &slow, &m_configError) &&
         NumberBehaviour(b, "idle_ms", 1, 3600000, &idle, &m_configError) &&
         NumberBehaviour(b, "max_connections", 1, 100000, &maxConnections, &m_configError)) {
         m_slow = std::chrono::milliseconds(slow);

@@ -10,8 +10,8 @@
 // the client asked for "Connection: close" or spoke HTTP/1.0 without
 // keep-alive).
 //
-// Behaviour keys of DeviceConfig::behaviour (a flag is on when present with
-// any value except "0", "false", "no" or "off"):
+// Behaviour keys of DeviceConfig::behaviour (a flag is on with "1", "true",
+// "yes", "on" or an empty value, off with "0", "false", "no" or "off"):
 //   refuse_login      every request is answered 401, whatever the credentials
 //   refuse_mac        a /vb.htm request that sets "mac" is answered
 //                     "403 Forbidden" and changes nothing
@@ -25,7 +25,7 @@
 //                     within N ms of its first byte
 //   max_connections=N connections beyond N open ones are closed at once
 //                     (default 512)
-// A number that does not parse makes Start() fail.
+// A flag or number that does not parse makes Start() fail.
 //
 // Bad input never stops the device: a malformed request is answered 400
 // (431 for a head over 8 KiB or 100 fields, 413 for a body over 64 KiB, 501

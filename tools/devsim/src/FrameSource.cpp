@@ -45,6 +45,7 @@ FrameSource::FrameSource(std::string caption, int width, int height)
 
 int FrameSource::MarkerX(uint32_t sequence) const {
     int span = m_width - kMarkerSize;
+    if (span <= 0) return 0;  // no room to move
     // Back and forth, 8 pixels a frame.
     int pos = static_cast<int>((sequence * 8u) % static_cast<uint32_t>(2 * span));
     return pos <= span ? pos : 2 * span - pos;

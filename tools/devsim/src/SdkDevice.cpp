@@ -185,8 +185,7 @@ struct Session {
 
 class SdkDevice final : public Device {
 public:
-    SdkDevice(const DeviceConfig& config, EventSink sink)
-        : m_state(config), m_sink(std::move(sink)), m_frames(config.address + ":" + std::to_string(config.port)) {}
+    SdkDevice(const DeviceConfig& config, EventSink sink) : m_state(config), m_sink(std::move(sink)) {}
     ~SdkDevice() override { Stop(); }
 
     bool Start(std::string* error) override {
@@ -212,7 +211,6 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             m_state.port = m_server->Port();
         }
-        m_frames = FrameSource(m_state.address + ":" + std::to_string(m_server->Port()));
         Tell("listening on " + m_state.address + ":" + std::to_string(m_server->Port()));
         return true;
     }
@@ -256,26 +254,27 @@ private:
     std::vector<uint8_t> NetParamBytes() const;
     std::vector<uint8_t> P2PBytes() const;
     std::vector<uint8_t> DeviceInfoBytes() const;
-    bool SendFrame(int fd, Session& s);
+    bool SendFrame(int fd, Session& s, const FrameSource& frames);
 
     mutable std::mutex m_mutex;  // m_state, m_log
     DeviceConfig m_state;
     std::vector<std::string> m_log;
     const EventSink m_sink;
     Behaviour m_behaviour;
-    FrameSource m_frames;
     std::unique_ptr<TcpServer> m_server;
 };
 
 void SdkDevice::ServeConnection(int fd) {
     Session s;
+    // The picture shows where it comes from: the device's address and port.
+    const FrameSource frames(m_state.address + ":" + std::to_string(Port()));
     const auto framePeriod = std::chrono::milliseconds(1000 / m_behaviour.fps);
     for (;;) {
         auto now = std::chrono::steady_clock::now();
         Deadline until = Deadline::In(m_behaviour.idle);
         if (s.streaming) {
             if (now >= s.nextFrame) {
-                if (!SendFrame(fd, s)) return;
+                if (!SendFrame(fd, s, frames)) return;
                 s.nextFrame += framePeriod;
                 if (s.nextFrame < now) s.nextFrame = now + framePeriod;  // fell behind: skip, do not burst
                 continue;
@@ -459,16 +458,16 @@ std::vector<uint8_t> SdkDevice::DeviceInfoBytes() const {
     return std::vector<uint8_t>(b, b + sizeof info);
 }
 
-bool SdkDevice::SendFrame(int fd, Session& s) {
+bool SdkDevice::SendFrame(int fd, Session& s, const FrameSource& frames) {
     Frame push;
     push.kind = Kind::kPush;
     push.command = tqwire::kFrame;
     std::vector<uint8_t> pixels;
-    m_frames.Render(s.sequence, &pixels);
+    frames.Render(s.sequence, &pixels);
     push.payload.resize(tqwire::kFrameHeader);
-    tqwire::PutU16(&push.payload[0], static_cast<uint16_t>(m_frames.Width()));
-    tqwire::PutU16(&push.payload[2], static_cast<uint16_t>(m_frames.Height()));
-    tqwire::PutU32(&push.payload[4], static_cast<uint32_t>(m_frames.Stride()));
+    tqwire::PutU16(&push.payload[0], static_cast<uint16_t>(frames.Width()));
+    tqwire::PutU16(&push.payload[2], static_cast<uint16_t>(frames.Height()));
+    tqwire::PutU32(&push.payload[4], static_cast<uint32_t>(frames.Stride()));
     tqwire::PutU32(&push.payload[8], s.sequence++);
     push.payload.insert(push.payload.end(), pixels.begin(), pixels.end());
     return tqwire::WriteFrame(fd, push, Deadline::In(kFrameWriteWait), -1) == IoError::kNone;

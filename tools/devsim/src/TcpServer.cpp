@@ -1,5 +1,8 @@
 #include "TcpServer.h"
 
+#include <mivex/threadbase/TaskObject.h>
+#include <mivex/threadbase/ThreadPool.h>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -43,9 +46,17 @@ int PollUntil(int fd, short events, std::chrono::steady_clock::time_point deadli
 
 }  // namespace
 
-struct TcpServer::Connection {
+// One accepted connection, run as a task of the pool. It is kept alive by
+// the server's sets until its finish has been taken (ReapFinished), since the
+// pool touches the task until then.
+struct TcpServer::Connection : ThreadLib::TaskObject {
+    TcpServer* server = nullptr;
+    std::weak_ptr<Connection> self;
     int fd = -1;
-    std::thread thread;
+
+    void OnRunTask() override {
+        if (auto me = self.lock()) server->Serve(me);
+    }
 };
 
 TcpServer::TcpServer(TcpServerOptions options, Handler handler)
@@ -101,6 +112,17 @@ bool TcpServer::Start(std::string* error) {
             return false;
         }
     }
+    try {
+        m_pool = std::make_unique<ThreadLib::ThreadPool>();
+    } catch (const std::exception& e) {
+        SetError(error, std::string("thread pool: ") + e.what());
+        ::close(fd);
+        ::close(wake);
+        return false;
+    }
+    // One worker per open connection, and a few more so that a new connection
+    // need not wait for the worker of one that has just ended to turn idle.
+    m_pool->SetMaxThreadCount(static_cast<int>(std::min<size_t>(m_options.maxConnections + 16, INT_MAX)));
     m_listenFd = fd;
     m_wakeFd = wake;
     m_port = ntohs(sa.sin_port);
@@ -131,6 +153,7 @@ void TcpServer::Stop() {
         m_changed.wait(lock, [this] { return m_open.empty(); });
     }
     ReapFinished();
+    m_pool.reset();  // every task has finished: this only ends the workers
 }
 
 bool TcpServer::Stopping() const {
@@ -156,7 +179,7 @@ uint64_t TcpServer::RefusedConnections() const {
 void TcpServer::AcceptLoop() {
     for (;;) {
         pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        // The time-out only paces the joining of finished connection threads.
+        // The time-out only paces the reaping of finished connection tasks.
         int r = ::poll(fds, 2, 500);
         if (r < 0 && errno != EINTR) break;
         if (fds[1].revents != 0) break;
@@ -174,6 +197,8 @@ void TcpServer::AcceptLoop() {
 
 void TcpServer::Admit(int fd) {
     auto connection = std::make_shared<Connection>();
+    connection->server = this;
+    connection->self = connection;
     connection->fd = fd;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -184,21 +209,18 @@ void TcpServer::Admit(int fd) {
         }
         m_open.insert(connection);
     }
-    Launch(std::move(connection));
+    Launch(connection);
 }
 
-void TcpServer::Launch(std::shared_ptr<Connection> connection) {
-    Connection* raw = connection.get();
-    try {
-        raw->thread = std::thread([this, connection] { Serve(connection); });
-    } catch (const std::system_error&) {
-        // No thread to serve it: drop the connection rather than the server.
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ::close(raw->fd);
-        m_open.erase(connection);
-        ++m_refused;
-        m_changed.notify_all();
-    }
+void TcpServer::Launch(const std::shared_ptr<Connection>& connection) {
+    if (m_pool->RunTask(connection.get())) return;
+    // The pool takes no tasks (its dispatcher could not start): drop the
+    // connection rather than the server.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ::close(connection->fd);
+    m_open.erase(connection);
+    ++m_refused;
+    m_changed.notify_all();
 }
 
 void TcpServer::Serve(const std::shared_ptr<Connection>& connection) {
@@ -221,9 +243,8 @@ void TcpServer::ReapFinished() {
         std::lock_guard<std::mutex> lock(m_mutex);
         finished.swap(m_finished);
     }
-    for (const auto& c : finished) {
-        if (c->thread.joinable()) c->thread.join();
-    }
+    // The handler has returned; its finish follows at once.
+    for (const auto& c : finished) c->WaitTaskFinish(-1);
 }
 
 IoStatus TcpServer::ReadSome(int fd, char* buffer, size_t capacity, std::chrono::milliseconds timeout,

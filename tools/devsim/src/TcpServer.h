@@ -17,6 +17,10 @@
 #include <thread>
 #include <unordered_set>
 
+namespace ThreadLib {
+class ThreadPool;
+}
+
 namespace devsim {
 
 // Outcome of one bounded socket read or write.
@@ -38,8 +42,9 @@ struct TcpServerOptions {
     std::chrono::milliseconds idleTimeout{5000};
 };
 
-// TcpServer owns the listening socket, one thread that accepts, and the
-// connections while their handlers run.
+// TcpServer owns the listening socket, one thread that accepts, the
+// connections while their handlers run, and the Mivex thread pool whose
+// workers run the handlers (one worker per open connection).
 //
 // Contract:
 //  - The handler runs once per accepted connection, on a thread of the server,
@@ -100,7 +105,7 @@ private:
     void AcceptLoop();
     void Admit(int fd);
     // The one place that decides on which thread a connection is served.
-    void Launch(std::shared_ptr<Connection> connection);
+    void Launch(const std::shared_ptr<Connection>& connection);
     void Serve(const std::shared_ptr<Connection>& connection);
     void ReapFinished();
 
@@ -111,12 +116,13 @@ private:
     uint16_t m_port = 0;
     bool m_started = false;
     std::thread m_acceptThread;
+    std::unique_ptr<ThreadLib::ThreadPool> m_pool;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;  // a connection ended, or Stop began
     bool m_stopping = false;
     std::unordered_set<std::shared_ptr<Connection>> m_open;
-    std::unordered_set<std::shared_ptr<Connection>> m_finished;  // awaiting join
+    std::unordered_set<std::shared_ptr<Connection>> m_finished;  // handler done, task not yet reaped
     uint64_t m_refused = 0;
     std::mutex m_stopMutex;  // makes concurrent Stop() calls wait for the first
 };

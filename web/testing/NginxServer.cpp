@@ -5,9 +5,11 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -55,6 +57,9 @@ NginxServer::NginxServer(NginxOptions options) : m_options(std::move(options)) {
     char pattern[] = "/tmp/korvo-nginx-XXXXXX";
     if (::mkdtemp(pattern) != nullptr) {
         m_dir = pattern;
+        // Workers forked by a master started as root run as an unprivileged
+        // user and must still read the pages and the password file.
+        ::chmod(pattern, 0755);
     }
 }
 
@@ -107,11 +112,11 @@ bool NginxServer::StartOnce(std::string* error) {
     fs::create_directories(fs::path(m_dir) / "temp");
     std::string conf =
         "daemon off;\n"
-        "master_process off;\n"
-        "worker_processes 1;\n"
+        "master_process " + std::string(m_options.m_nWorkerProcesses > 1 ? "on" : "off") + ";\n"
+        "worker_processes " + std::to_string(std::max(1, m_options.m_nWorkerProcesses)) + ";\n"
         "error_log @DIR@/error.log warn;\n"
         "pid @DIR@/nginx.pid;\n"
-        "events { worker_connections 256; }\n"
+        "events { worker_connections 1024; }\n"
         "http {\n"
         "    access_log off;\n"
         "    client_body_temp_path @DIR@/temp/body;\n"

@@ -24,6 +24,9 @@ struct NginxOptions {
     // Inserted verbatim into the server block, e.g. location blocks. Paths
     // in it may use "@DIR@", replaced by the temporary folder.
     std::string m_strServerConfig;
+    // More than one forks a master process with that many workers, for
+    // benchmarks that load nginx from several connections at once.
+    int m_nWorkerProcesses = 1;
 };
 
 class NginxServer {

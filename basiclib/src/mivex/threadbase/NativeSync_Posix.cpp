@@ -217,21 +217,28 @@ void NativeGate::Unlock() {
     pthread_mutex_unlock(&m_mutex);
 }
 
-// ---- NativeSection
+// ---- NativeCondition
 
-NativeSection::NativeSection() {
-    m_valid = pthread_mutex_init(&m_mutex, nullptr) == 0;
+NativeCondition::NativeCondition() {
+    if (pthread_mutex_init(&m_mutex, nullptr) != 0) return;
+    if (!InitMonotonicCond(&m_cond)) {
+        pthread_mutex_destroy(&m_mutex);
+        return;
+    }
+    m_valid = true;
 }
 
-NativeSection::~NativeSection() {
-    if (m_valid) pthread_mutex_destroy(&m_mutex);
+NativeCondition::~NativeCondition() {
+    if (!m_valid) return;
+    pthread_cond_destroy(&m_cond);
+    pthread_mutex_destroy(&m_mutex);
 }
 
-void NativeSection::Enter() {
+void NativeCondition::NotifyAll() {
+    if (m_waiters.load() == 0) return;
+    // A waiter that counted itself holds the mutex until it sleeps.
     pthread_mutex_lock(&m_mutex);
-}
-
-void NativeSection::Leave() {
+    pthread_cond_broadcast(&m_cond);
     pthread_mutex_unlock(&m_mutex);
 }
 

@@ -9,9 +9,9 @@ namespace ThreadLib {
 
 namespace {
 
-template <typename T, typename... Args>
-T* CreateNative(Args... args) {
-    T* object = new (std::nothrow) T(args...);
+template <typename T>
+T* CreateNative() {
+    T* object = new (std::nothrow) T;
     if (object != nullptr && !object->Valid()) {
         delete object;
         object = nullptr;
@@ -19,25 +19,21 @@ T* CreateNative(Args... args) {
     return object;
 }
 
-constexpr int kFree = 0;
 constexpr int kRead = 1;
-constexpr int kWrite = 2;
+constexpr int kWriteHeld = -1;
 
 }  // namespace
 
 ReadWriteMutex::ReadWriteMutex()
-    : m_lockType(kFree),
-      m_readCount(0),
-      m_freeEvent(CreateNative<Internal::NativeEvent>(true, false)),
-      m_gateMutex(CreateNative<Internal::NativeGate>()),
-      m_section(CreateNative<Internal::NativeSection>()) {}
+    : m_holds(0),
+      m_freed(CreateNative<Internal::NativeCondition>()),
+      m_gateMutex(CreateNative<Internal::NativeGate>()) {}
 
 ReadWriteMutex::ReadWriteMutex(const ReadWriteMutex&) : ReadWriteMutex() {}
 
 ReadWriteMutex::~ReadWriteMutex() {
-    delete m_freeEvent;
+    delete m_freed;
     delete m_gateMutex;
-    delete m_section;
 }
 
 ReadWriteMutex& ReadWriteMutex::operator=(const ReadWriteMutex&) {
@@ -49,11 +45,11 @@ bool ReadWriteMutex::LockRead() {
 }
 
 bool ReadWriteMutex::LockWrite() {
-    return lock(kWrite, -1);
+    return lock(2, -1);
 }
 
 bool ReadWriteMutex::TryLockWrite() {
-    return lock(kWrite, 0);
+    return lock(2, 0);
 }
 
 void ReadWriteMutex::Unlock() {
@@ -61,42 +57,44 @@ void ReadWriteMutex::Unlock() {
 }
 
 bool ReadWriteMutex::lock(int type, int milliseconds) {
-    if (m_gateMutex == nullptr || m_section == nullptr) return false;
+    if (m_gateMutex == nullptr) return false;
     const auto limit = static_cast<std::uint32_t>(milliseconds);
     if (!m_gateMutex->Lock(limit)) return false;
 
-    // While the gate is held only unlock() can change the type, and only
-    // from held to free.
-    const int current = m_lockType.load();
-    const bool mustWait = type == kRead ? current == kWrite : current != kFree;
-    bool taken = true;
-    if (mustWait) taken = m_freeEvent != nullptr && m_freeEvent->Wait(limit);
-    if (taken) {
-        m_section->Enter();
-        m_lockType.store(type);
-        if (type == kRead) ++m_readCount;
-        if (m_freeEvent != nullptr) m_freeEvent->Reset();
-        m_section->Leave();
+    // With the gate held nobody else can make the lock busier, so once the
+    // wanted state is seen it stays until the change below; the loops only
+    // retry when an Unlock changed the count in between.
+    const bool reading = type == kRead;
+    auto canTake = [this, reading] {
+        const int holds = m_holds.load();
+        return reading ? holds != kWriteHeld : holds == 0;
+    };
+    bool taken = false;
+    for (;;) {
+        int holds = m_holds.load();
+        const bool free = reading ? holds != kWriteHeld : holds == 0;
+        if (free) {
+            if (m_holds.compare_exchange_weak(holds, reading ? holds + 1 : kWriteHeld)) {
+                taken = true;
+                break;
+            }
+            continue;
+        }
+        if (m_freed == nullptr || !m_freed->WaitUntil(canTake, limit)) break;
     }
     m_gateMutex->Unlock();
     return taken;
 }
 
 bool ReadWriteMutex::unlock() {
-    if (m_section == nullptr) return true;
-    m_section->Enter();
-    const int current = m_lockType.load();
-    bool freed = false;
-    if (current == kRead) {
-        freed = --m_readCount == 0;
-    } else if (current == kWrite) {
-        freed = true;
+    int holds = m_holds.load();
+    while (holds != 0) {
+        const int next = holds == kWriteHeld ? 0 : holds - 1;
+        if (m_holds.compare_exchange_weak(holds, next)) {
+            if (next == 0 && m_freed != nullptr) m_freed->NotifyAll();
+            break;
+        }
     }
-    if (freed) {
-        m_lockType.store(kFree);
-        if (m_freeEvent != nullptr) m_freeEvent->Set();
-    }
-    m_section->Leave();
     return true;
 }
 

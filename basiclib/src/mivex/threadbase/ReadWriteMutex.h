@@ -7,9 +7,8 @@
 namespace ThreadLib {
 
 namespace Internal {
-class NativeEvent;
+class NativeCondition;
 class NativeGate;
-class NativeSection;
 }  // namespace Internal
 
 // ReadWriteMutex lets any number of threads hold it for reading, or one
@@ -32,6 +31,8 @@ class NativeSection;
 //   - A copy is a new, free lock; nothing is taken from the source.
 //     Assignment is not offered.
 //   - Waiters at the gate are served in no particular order.
+//   - An uncontended LockRead()/Unlock() pair costs the gate's lock and
+//     unlock plus one atomic change each way; no other lock is taken.
 class MIVEX_API ReadWriteMutex {
 public:
     ReadWriteMutex();
@@ -46,19 +47,19 @@ public:
 private:
     ReadWriteMutex& operator=(const ReadWriteMutex& other);
 
-    // type 1 read, 2 write; milliseconds limits each of the two waits
-    // (taken as unsigned, -1 no limit). True when the hold was taken.
+    // type 1 read, 2 write; milliseconds limits each of the two waits (at
+    // the gate, then for the lock to become free), taken as unsigned with
+    // -1 for no limit. True when the hold was taken.
     bool lock(int type, int milliseconds);
     bool unlock();
 
-    // 0 free, 1 read-held, 2 write-held. Read outside m_section by the
-    // gate holder, hence atomic.
-    std::atomic<int> m_lockType;
-    int m_readCount;
-    // Manual-reset; signalled only while the lock is free.
-    Internal::NativeEvent* m_freeEvent;
+    // The holds in one word, so that a reader needs no lock besides the
+    // gate: 0 free, n > 0 held for reading n times, -1 held for writing.
+    // Only the gate holder makes it busier; Unlock only makes it freer.
+    std::atomic<int> m_holds;
+    // Where the gate holder waits for the lock to become free.
+    Internal::NativeCondition* m_freed;
     Internal::NativeGate* m_gateMutex;
-    Internal::NativeSection* m_section;
 };
 
 }  // namespace ThreadLib

@@ -1,5 +1,6 @@
 #include "TaskObject.h"
 
+#include "SpinWait.h"
 #include "TaskObjectPriv.h"
 
 namespace ThreadLib {
@@ -17,7 +18,7 @@ bool TaskObject::OnBeginTask() {
 void TaskObject::OnTaskFinish() {}
 
 int TaskObject::WaitTaskFinish(int milliseconds) {
-    if (milliseconds == -1) return m_priv->m_finishSem.WaitSem() ? 1 : -1;
+    if (milliseconds == -1) return Internal::SpinThenWait(m_priv->m_finishSem) ? 1 : -1;
     return m_priv->m_finishSem.TimeWaitSem(milliseconds) == 1 ? 1 : 0;
 }
 

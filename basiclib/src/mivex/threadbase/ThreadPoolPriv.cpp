@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <new>
 
+#include "SpinWait.h"
 #include "ThreadItem.h"
 
 namespace ThreadLib {
@@ -48,6 +49,7 @@ bool ThreadPoolPriv::RunTask(TaskObject* task) {
         return false;
     }
     m_tasks.push_back(task);
+    m_queueLength.store(m_tasks.size());
     const bool wake = m_dispatcherAsleep;
     m_dispatcherAsleep = false;
     m_taskMutex.Unlock();
@@ -75,6 +77,7 @@ bool ThreadPoolPriv::IsWorkerIdle(std::size_t position) {
 
 unsigned int ThreadPoolPriv::RunOnce() {
     if (DispatchTask()) return 0;
+    if (Internal::SpinUntil([this] { return m_queueLength.load() != 0 || IsExit(); })) return 0;
     m_taskMutex.Lock();
     const bool empty = m_tasks.empty();
     if (empty) m_dispatcherAsleep = true;
@@ -89,6 +92,7 @@ TaskObject* ThreadPoolPriv::PopTask() {
     if (!m_tasks.empty()) {
         task = m_tasks.front();
         m_tasks.pop_front();
+        m_queueLength.store(m_tasks.size());
     }
     m_taskMutex.Unlock();
     return task;
@@ -147,13 +151,16 @@ void ThreadPoolPriv::WaitForWorker() {
     // Announce the wait, then look again: a worker that turned idle before
     // the announcement is seen here, one that turns idle after it posts.
     // (Both sides use sequentially consistent operations.)
+    auto workerReady = [this] {
+        if (MayCreateWorker()) return true;
+        for (ThreadItem* worker : m_threads) {
+            if (worker->IsIdle()) return true;
+        }
+        return false;
+    };
+    if (Internal::SpinUntil(workerReady)) return;
     m_waitingForWorker.store(true);
-    bool ready = MayCreateWorker();
-    for (ThreadItem* worker : m_threads) {
-        if (ready) break;
-        ready = worker->IsIdle();
-    }
-    if (!ready) {
+    if (!workerReady()) {
         if (m_workerStartFailed) {
             m_workerSem.TimeWaitSem(kWorkerRetryMs);
         } else {

@@ -45,51 +45,6 @@ private:
     bool m_valid = false;
 };
 
-// A manual-reset or auto-reset event. Setting an event nobody waits on and
-// resetting an event that is not signalled take no lock.
-class NativeEvent {
-public:
-    NativeEvent(bool manualReset, bool initialState);
-    ~NativeEvent();
-    NativeEvent(const NativeEvent&) = delete;
-    NativeEvent& operator=(const NativeEvent&) = delete;
-
-    bool Valid() const { return m_valid; }
-    // True when the event was signalled within the limit; an auto-reset
-    // event is then no longer signalled.
-    bool Wait(std::uint32_t milliseconds);
-    void Set();
-    void Reset();
-
-private:
-    bool TakeSignal();
-
-    pthread_mutex_t m_mutex;
-    pthread_cond_t m_cond;
-    std::atomic<bool> m_signalled;
-    std::atomic<int> m_waiters{0};
-    const bool m_manualReset;
-    bool m_valid = false;
-};
-
-// A non-recursive lock whose acquisition can be limited in time.
-class NativeGate {
-public:
-    NativeGate();
-    ~NativeGate();
-    NativeGate(const NativeGate&) = delete;
-    NativeGate& operator=(const NativeGate&) = delete;
-
-    bool Valid() const { return m_valid; }
-    // True when the calling thread owns the gate.
-    bool Lock(std::uint32_t milliseconds);
-    void Unlock();
-
-private:
-    pthread_mutex_t m_mutex;
-    bool m_valid = false;
-};
-
 // Lets threads wait until a condition on state kept elsewhere (in atomics)
 // holds. The state's writer changes it with a sequentially consistent
 // operation and then calls NotifyAll(), which costs one atomic load when
@@ -131,12 +86,56 @@ public:
         return held;
     }
 
+    // Wake every waiter / one waiter.
     void NotifyAll();
+    void NotifyOne();
 
 private:
     pthread_mutex_t m_mutex;
     pthread_cond_t m_cond;
     std::atomic<int> m_waiters{0};
+    bool m_valid = false;
+};
+
+// A manual-reset or auto-reset event. Setting an event nobody waits on and
+// resetting an event that is not signalled take no lock.
+class NativeEvent {
+public:
+    NativeEvent(bool manualReset, bool initialState);
+    NativeEvent(const NativeEvent&) = delete;
+    NativeEvent& operator=(const NativeEvent&) = delete;
+
+    bool Valid() const { return m_condition.Valid(); }
+    // True when the event was signalled within the limit; an auto-reset
+    // event is then no longer signalled.
+    bool Wait(std::uint32_t milliseconds);
+    void Set();
+    void Reset();
+
+private:
+    // Takes the signal (an auto-reset event loses it); true when there was one.
+    bool TakeSignal();
+
+    std::atomic<bool> m_signalled;
+    const bool m_manualReset;
+    NativeCondition m_condition;
+};
+
+// A non-recursive lock whose acquisition can be limited in time.
+class NativeGate {
+public:
+    NativeGate();
+    ~NativeGate();
+    NativeGate(const NativeGate&) = delete;
+    NativeGate& operator=(const NativeGate&) = delete;
+
+    bool Valid() const { return m_valid; }
+    // True when the calling thread owns the gate.
+    bool Lock(std::uint32_t milliseconds);
+    void Unlock();
+
+private:
+    pthread_mutex_t m_mutex;
     bool m_valid = false;
 };
 

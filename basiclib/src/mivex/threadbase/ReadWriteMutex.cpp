@@ -1,23 +1,12 @@
 #include "ReadWriteMutex.h"
 
 #include <cstdint>
-#include <new>
 
 #include "NativeSync.h"
 
 namespace ThreadLib {
 
 namespace {
-
-template <typename T>
-T* CreateNative() {
-    T* object = new (std::nothrow) T;
-    if (object != nullptr && !object->Valid()) {
-        delete object;
-        object = nullptr;
-    }
-    return object;
-}
 
 constexpr int kRead = 1;
 constexpr int kWriteHeld = -1;
@@ -26,8 +15,8 @@ constexpr int kWriteHeld = -1;
 
 ReadWriteMutex::ReadWriteMutex()
     : m_holds(0),
-      m_freed(CreateNative<Internal::NativeCondition>()),
-      m_gateMutex(CreateNative<Internal::NativeGate>()) {}
+      m_freed(Internal::MakeNative<Internal::NativeCondition>()),
+      m_gateMutex(Internal::MakeNative<Internal::NativeGate>()) {}
 
 ReadWriteMutex::ReadWriteMutex(const ReadWriteMutex&) : ReadWriteMutex() {}
 

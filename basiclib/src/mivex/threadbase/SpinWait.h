@@ -4,20 +4,24 @@
 //
 // Handing a task from one pool thread to another costs a sleep and a wake-up
 // whenever the receiving side is asleep, and a tiny task is done sooner than
-// that. A pool thread about to wait therefore first gives its processor away
-// a few times - the thread it waits for is a likely taker - and sleeps only
-// when that did not help. The rounds are few, so an idle pool is asleep
-// within microseconds and costs no processor time.
+// that. A worker waiting for its next task, and the dispatcher waiting for a
+// worker to turn idle, therefore first look again for a short while (a few
+// microseconds of checks, then a few yields) and sleep only when that did
+// not help. Nothing else spins: a caller waiting for a task's finish, or the
+// dispatcher waiting for a task, sleeps at once, so that the thread it waits
+// for finds a free processor. An idle pool is asleep within microseconds and
+// costs no processor time.
 #include <thread>
 
 #include "Semphore.h"
 
 namespace ThreadLib::Internal {
 
-inline constexpr int kSpinYields = 16;
 inline constexpr int kSpinChecks = 100;
+inline constexpr int kSpinYields = 4;
 
-// Yields up to kSpinYields times while ready() is false; true once it holds.
+// Checks ready() kSpinChecks times, then yields up to kSpinYields times
+// while it is false; true once it holds.
 template <typename Ready>
 bool SpinUntil(Ready ready) {
     for (int i = 0; i < kSpinChecks; ++i) {

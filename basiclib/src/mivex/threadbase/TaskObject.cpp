@@ -1,6 +1,5 @@
 #include "TaskObject.h"
 
-#include "SpinWait.h"
 #include "TaskObjectPriv.h"
 
 namespace ThreadLib {
@@ -18,7 +17,7 @@ bool TaskObject::OnBeginTask() {
 void TaskObject::OnTaskFinish() {}
 
 int TaskObject::WaitTaskFinish(int milliseconds) {
-    if (milliseconds == -1) return Internal::SpinThenWait(m_priv->m_finishSem) ? 1 : -1;
+    if (milliseconds == -1) return m_priv->m_finishSem.WaitSem() ? 1 : -1;
     return m_priv->m_finishSem.TimeWaitSem(milliseconds) == 1 ? 1 : 0;
 }
 

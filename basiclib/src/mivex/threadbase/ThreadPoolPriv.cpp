@@ -49,7 +49,6 @@ bool ThreadPoolPriv::RunTask(TaskObject* task) {
         return false;
     }
     m_tasks.push_back(task);
-    m_queueLength.store(m_tasks.size());
     const bool wake = m_dispatcherAsleep;
     m_dispatcherAsleep = false;
     m_taskMutex.Unlock();
@@ -77,7 +76,6 @@ bool ThreadPoolPriv::IsWorkerIdle(std::size_t position) {
 
 unsigned int ThreadPoolPriv::RunOnce() {
     if (DispatchTask()) return 0;
-    if (Internal::SpinUntil([this] { return m_queueLength.load() != 0 || IsExit(); })) return 0;
     m_taskMutex.Lock();
     const bool empty = m_tasks.empty();
     if (empty) m_dispatcherAsleep = true;
@@ -92,8 +90,7 @@ TaskObject* ThreadPoolPriv::PopTask() {
     if (!m_tasks.empty()) {
         task = m_tasks.front();
         m_tasks.pop_front();
-        m_queueLength.store(m_tasks.size());
-    }
+        }
     m_taskMutex.Unlock();
     return task;
 }

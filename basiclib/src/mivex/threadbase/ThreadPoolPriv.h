@@ -55,9 +55,6 @@ private:
     ThreadMutex m_taskMutex;
     // Guarded by m_taskMutex.
     std::deque<TaskObject*> m_tasks;
-    // m_tasks.size(), written under m_taskMutex; lets the dispatcher look
-    // for work without the lock while it spins.
-    std::atomic<std::size_t> m_queueLength{0};
     // Written under m_taskMutex (so that no task is queued after the drain
     // has looked), read anywhere.
     std::atomic<bool> m_stopping{false};

@@ -52,6 +52,8 @@ TEST(SemphoreTest, CountsPostsAndTakes) {
         {"post at the maximum is refused and keeps the count", kMaxCount,
          {{SemStep::Post, 0}, {SemStep::Value, kMaxCount}, {SemStep::TryWait, 1},
           {SemStep::Post, 1}, {SemStep::Value, kMaxCount}}},
+        {"negative initial count: no semaphore", -1,
+         {{SemStep::TryWait, 0}, {SemStep::Post, 0}, {SemStep::Value, -1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,25 +1,11 @@
 #include "Event.h"
 
-#include <new>
 
 #include "NativeSync.h"
 
 namespace ThreadLib {
 
-namespace {
-
-Internal::NativeEvent* CreateEvent(bool manualReset, bool initialState) {
-    auto* event = new (std::nothrow) Internal::NativeEvent(manualReset, initialState);
-    if (event != nullptr && !event->Valid()) {
-        delete event;
-        event = nullptr;
-    }
-    return event;
-}
-
-}  // namespace
-
-Event::Event(bool initialState, bool manualReset) : m_handle(CreateEvent(manualReset, initialState)) {}
+Event::Event(bool initialState, bool manualReset) : m_handle(Internal::MakeNative<Internal::NativeEvent>(manualReset, initialState)) {}
 
 Event::~Event() {
     delete m_handle;

@@ -18,7 +18,9 @@ class NativeEvent;
 //     limit, 0 never waits); true when the event was signalled. SetEvent()
 //     on a manual-reset event releases every waiter; on an auto-reset event
 //     one waiter, or the next wait. Setting a signalled event changes
-//     nothing (events do not count).
+//     nothing (events do not count): two quick SetEvent() calls on an
+//     auto-reset event may release one waiter only, when the first released
+//     waiter has not yet taken the signal.
 //   - SetEvent()/ResetEvent() return false only when the event could not be
 //     created; every wait then returns false too.
 //   - Any thread may call any member except the destructor. Not copied or

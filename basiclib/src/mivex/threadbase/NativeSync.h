@@ -8,6 +8,7 @@
 // Time limits are milliseconds as unsigned 32-bit values; kInfinite means no
 // limit and 0 means "do not wait".
 #include <cstdint>
+#include <new>
 
 namespace ThreadLib::Internal {
 
@@ -20,3 +21,19 @@ inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 #else
 #include "NativeSync_Posix.h"
 #endif
+
+namespace ThreadLib::Internal {
+
+// A new primitive, or null when it could not be created: the owners treat
+// null as "no handle".
+template <typename T, typename... Args>
+T* MakeNative(Args... args) {
+    T* object = new (std::nothrow) T(args...);
+    if (object != nullptr && !object->Valid()) {
+        delete object;
+        object = nullptr;
+    }
+    return object;
+}
+
+}  // namespace ThreadLib::Internal

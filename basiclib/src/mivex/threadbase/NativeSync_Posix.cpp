@@ -116,75 +116,6 @@ int NativeSemaphore::Value() {
     return value < 0 ? 0 : value;
 }
 
-// ---- NativeEvent
-
-NativeEvent::NativeEvent(bool manualReset, bool initialState)
-    : m_signalled(initialState), m_manualReset(manualReset) {
-    if (pthread_mutex_init(&m_mutex, nullptr) != 0) return;
-    if (!InitMonotonicCond(&m_cond)) {
-        pthread_mutex_destroy(&m_mutex);
-        return;
-    }
-    m_valid = true;
-}
-
-NativeEvent::~NativeEvent() {
-    if (!m_valid) return;
-    pthread_cond_destroy(&m_cond);
-    pthread_mutex_destroy(&m_mutex);
-}
-
-bool NativeEvent::TakeSignal() {
-    if (m_manualReset) return m_signalled.load();
-    bool expected = true;
-    return m_signalled.compare_exchange_strong(expected, false);
-}
-
-bool NativeEvent::Wait(std::uint32_t milliseconds) {
-    if (TakeSignal()) return true;
-    if (milliseconds == 0) return false;
-    const struct timespec deadline = MonotonicDeadline(milliseconds == kInfinite ? 0 : milliseconds);
-    bool taken = false;
-    pthread_mutex_lock(&m_mutex);
-    // Announce the waiter before looking at the flag again: Set stores the
-    // flag before it looks at m_waiters, so one of the two always sees the
-    // other (both are sequentially consistent).
-    m_waiters.fetch_add(1);
-    for (;;) {
-        if (TakeSignal()) {
-            taken = true;
-            break;
-        }
-        if (milliseconds == kInfinite) {
-            pthread_cond_wait(&m_cond, &m_mutex);
-        } else if (!CondWaitUntil(&m_cond, &m_mutex, deadline)) {
-            taken = TakeSignal();
-            break;
-        }
-    }
-    m_waiters.fetch_sub(1);
-    pthread_mutex_unlock(&m_mutex);
-    return taken;
-}
-
-void NativeEvent::Set() {
-    m_signalled.store(true);
-    if (m_waiters.load() == 0) return;
-    // Taking the mutex ensures a waiter that counted itself has reached its
-    // wait (it holds the mutex from counting until it sleeps).
-    pthread_mutex_lock(&m_mutex);
-    if (m_manualReset) {
-        pthread_cond_broadcast(&m_cond);
-    } else {
-        pthread_cond_signal(&m_cond);
-    }
-    pthread_mutex_unlock(&m_mutex);
-}
-
-void NativeEvent::Reset() {
-    if (m_signalled.load(std::memory_order_relaxed)) m_signalled.store(false);
-}
-
 // ---- NativeGate
 
 NativeGate::NativeGate() {
@@ -217,22 +148,64 @@ void NativeGate::Unlock() {
     pthread_mutex_unlock(&m_mutex);
 }
 
-// ---- NativeSection
+// ---- NativeCondition
 
-NativeSection::NativeSection() {
-    m_valid = pthread_mutex_init(&m_mutex, nullptr) == 0;
+NativeCondition::NativeCondition() {
+    if (pthread_mutex_init(&m_mutex, nullptr) != 0) return;
+    if (!InitMonotonicCond(&m_cond)) {
+        pthread_mutex_destroy(&m_mutex);
+        return;
+    }
+    m_valid = true;
 }
 
-NativeSection::~NativeSection() {
-    if (m_valid) pthread_mutex_destroy(&m_mutex);
+NativeCondition::~NativeCondition() {
+    if (!m_valid) return;
+    pthread_cond_destroy(&m_cond);
+    pthread_mutex_destroy(&m_mutex);
 }
 
-void NativeSection::Enter() {
+void NativeCondition::NotifyAll() {
+    if (m_waiters.load() == 0) return;
+    // A waiter that counted itself holds the mutex until it sleeps.
     pthread_mutex_lock(&m_mutex);
+    pthread_cond_broadcast(&m_cond);
+    pthread_mutex_unlock(&m_mutex);
 }
 
-void NativeSection::Leave() {
+void NativeCondition::NotifyOne() {
+    if (m_waiters.load() == 0) return;
+    pthread_mutex_lock(&m_mutex);
+    pthread_cond_signal(&m_cond);
     pthread_mutex_unlock(&m_mutex);
+}
+
+// ---- NativeEvent
+
+NativeEvent::NativeEvent(bool manualReset, bool initialState)
+    : m_signalled(initialState), m_manualReset(manualReset) {}
+
+bool NativeEvent::TakeSignal() {
+    if (m_manualReset) return m_signalled.load();
+    bool expected = true;
+    return m_signalled.compare_exchange_strong(expected, false);
+}
+
+bool NativeEvent::Wait(std::uint32_t milliseconds) {
+    return m_condition.WaitUntil([this] { return TakeSignal(); }, milliseconds);
+}
+
+void NativeEvent::Set() {
+    m_signalled.store(true);
+    if (m_manualReset) {
+        m_condition.NotifyAll();
+    } else {
+        m_condition.NotifyOne();
+    }
+}
+
+void NativeEvent::Reset() {
+    if (m_signalled.load(std::memory_order_relaxed)) m_signalled.store(false);
 }
 
 }  // namespace ThreadLib::Internal

@@ -15,6 +15,15 @@
 
 namespace ThreadLib::Internal {
 
+// Helpers shared with the thread layer.
+// The CLOCK_MONOTONIC moment a number of milliseconds from now.
+struct timespec MonotonicDeadline(std::uint32_t milliseconds);
+// Condition variables made by this call measure CLOCK_MONOTONIC.
+bool InitMonotonicCond(pthread_cond_t* cond);
+// Waits on cond until the deadline; false on time-out.
+bool CondWaitUntil(pthread_cond_t* cond, pthread_mutex_t* mutex, const struct timespec& deadline);
+
+
 // A counting semaphore whose maximum is 2147483647 (SEM_VALUE_MAX on Linux).
 class NativeSemaphore {
 public:
@@ -36,17 +45,67 @@ private:
     bool m_valid = false;
 };
 
+// Lets threads wait until a condition on state kept elsewhere (in atomics)
+// holds. The state's writer changes it with a sequentially consistent
+// operation and then calls NotifyAll(), which costs one atomic load when
+// nobody waits: a waiter counts itself before it looks at the state, so
+// one of the two always sees the other.
+class NativeCondition {
+public:
+    NativeCondition();
+    ~NativeCondition();
+    NativeCondition(const NativeCondition&) = delete;
+    NativeCondition& operator=(const NativeCondition&) = delete;
+
+    bool Valid() const { return m_valid; }
+
+    // True when ready() held within the limit (looked at once more when
+    // the time is up).
+    template <typename Ready>
+    bool WaitUntil(Ready ready, std::uint32_t milliseconds) {
+        if (ready()) return true;
+        if (milliseconds == 0) return false;
+        const struct timespec deadline = MonotonicDeadline(milliseconds == kInfinite ? 0 : milliseconds);
+        pthread_mutex_lock(&m_mutex);
+        m_waiters.fetch_add(1);
+        bool held = false;
+        for (;;) {
+            if (ready()) {
+                held = true;
+                break;
+            }
+            if (milliseconds == kInfinite) {
+                pthread_cond_wait(&m_cond, &m_mutex);
+            } else if (!CondWaitUntil(&m_cond, &m_mutex, deadline)) {
+                held = ready();
+                break;
+            }
+        }
+        m_waiters.fetch_sub(1);
+        pthread_mutex_unlock(&m_mutex);
+        return held;
+    }
+
+    // Wake every waiter / one waiter.
+    void NotifyAll();
+    void NotifyOne();
+
+private:
+    pthread_mutex_t m_mutex;
+    pthread_cond_t m_cond;
+    std::atomic<int> m_waiters{0};
+    bool m_valid = false;
+};
+
 // A manual-reset or auto-reset event. Setting an event nobody waits on and
-// resetting an event that is not signalled cost one atomic operation each
-// and take no lock; the read-write mutex relies on that on its fast path.
+// resetting an event that is not signalled take no lock.
 class NativeEvent {
 public:
     NativeEvent(bool manualReset, bool initialState);
-    ~NativeEvent();
     NativeEvent(const NativeEvent&) = delete;
     NativeEvent& operator=(const NativeEvent&) = delete;
 
-    bool Valid() const { return m_valid; }
+    bool Valid() const { return m_condition.Valid(); }
     // True when the event was signalled within the limit; an auto-reset
     // event is then no longer signalled.
     bool Wait(std::uint32_t milliseconds);
@@ -54,14 +113,12 @@ public:
     void Reset();
 
 private:
+    // Takes the signal (an auto-reset event loses it); true when there was one.
     bool TakeSignal();
 
-    pthread_mutex_t m_mutex;
-    pthread_cond_t m_cond;
     std::atomic<bool> m_signalled;
-    std::atomic<int> m_waiters{0};
     const bool m_manualReset;
-    bool m_valid = false;
+    NativeCondition m_condition;
 };
 
 // A non-recursive lock whose acquisition can be limited in time.
@@ -81,31 +138,5 @@ private:
     pthread_mutex_t m_mutex;
     bool m_valid = false;
 };
-
-// A plain, untimed, non-recursive lock for short critical sections.
-class NativeSection {
-public:
-    NativeSection();
-    ~NativeSection();
-    NativeSection(const NativeSection&) = delete;
-    NativeSection& operator=(const NativeSection&) = delete;
-
-    bool Valid() const { return m_valid; }
-    void Enter();
-    void Leave();
-
-private:
-    pthread_mutex_t m_mutex;
-    bool m_valid = false;
-};
-
-// A point in CLOCK_MONOTONIC time a number of milliseconds from now, and the
-// same point expressed on the clock that a given wait call measures. Helpers
-// shared with the thread layer.
-struct timespec MonotonicDeadline(std::uint32_t milliseconds);
-// Condition variables made by this call measure CLOCK_MONOTONIC.
-bool InitMonotonicCond(pthread_cond_t* cond);
-// Waits on cond until the deadline; false on time-out.
-bool CondWaitUntil(pthread_cond_t* cond, pthread_mutex_t* mutex, const struct timespec& deadline);
 
 }  // namespace ThreadLib::Internal

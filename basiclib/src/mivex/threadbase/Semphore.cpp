@@ -1,28 +1,14 @@
 #include "Semphore.h"
 
 #include <cstdint>
-#include <new>
 
 #include "NativeSync.h"
 
 namespace ThreadLib {
 
-namespace {
-
-Internal::NativeSemaphore* CreateSemaphore(int initialCount) {
-    auto* sem = new (std::nothrow) Internal::NativeSemaphore(initialCount);
-    if (sem != nullptr && !sem->Valid()) {
-        delete sem;
-        sem = nullptr;
-    }
-    return sem;
-}
-
-}  // namespace
-
 Semphore::Semphore() : Semphore(0) {}
 
-Semphore::Semphore(int initialCount) : m_handle(CreateSemaphore(initialCount)) {}
+Semphore::Semphore(int initialCount) : m_handle(Internal::MakeNative<Internal::NativeSemaphore>(initialCount)) {}
 
 Semphore::~Semphore() {
     delete m_handle;

@@ -23,8 +23,9 @@ class NativeSemaphore;
 //     the semaphore could not be created.
 //   - GetValue() returns the real current count (a snapshot that other
 //     threads may change at once), or -1 when there is no semaphore.
-//   - If the platform semaphore cannot be created, every wait returns
-//     false/0 and PostSem() returns false.
+//   - If the platform semaphore cannot be created (also for a negative
+//     initial count), every wait returns false/0, PostSem() returns false
+//     and GetValue() -1.
 //   - Timed waits measure a monotonic clock; setting the wall clock does not
 //     change them.
 //   - Any thread may call any member except the destructor at any time. The

@@ -1,5 +1,6 @@
 #include "ThreadItem.h"
 
+#include "SpinWait.h"
 #include "ThreadPoolPriv.h"
 
 namespace ThreadLib {
@@ -33,7 +34,7 @@ void ThreadItem::StopThread() {
 }
 
 unsigned int ThreadItem::RunOnce() {
-    if (!m_wakeSem.WaitSem()) return 0;
+    if (!Internal::SpinThenWait(m_wakeSem)) return 0;
     TaskObject* task = m_task.load();
     if (task == nullptr) {
         if (m_stopRequested.load()) SetExit(true);

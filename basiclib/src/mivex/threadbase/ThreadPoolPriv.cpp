@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <new>
 
+#include "SpinWait.h"
 #include "ThreadItem.h"
 
 namespace ThreadLib {
@@ -89,7 +90,7 @@ TaskObject* ThreadPoolPriv::PopTask() {
     if (!m_tasks.empty()) {
         task = m_tasks.front();
         m_tasks.pop_front();
-    }
+        }
     m_taskMutex.Unlock();
     return task;
 }
@@ -147,13 +148,16 @@ void ThreadPoolPriv::WaitForWorker() {
     // Announce the wait, then look again: a worker that turned idle before
     // the announcement is seen here, one that turns idle after it posts.
     // (Both sides use sequentially consistent operations.)
+    auto workerReady = [this] {
+        if (MayCreateWorker()) return true;
+        for (ThreadItem* worker : m_threads) {
+            if (worker->IsIdle()) return true;
+        }
+        return false;
+    };
+    if (Internal::SpinUntil(workerReady)) return;
     m_waitingForWorker.store(true);
-    bool ready = MayCreateWorker();
-    for (ThreadItem* worker : m_threads) {
-        if (ready) break;
-        ready = worker->IsIdle();
-    }
-    if (!ready) {
+    if (!workerReady()) {
         if (m_workerStartFailed) {
             m_workerSem.TimeWaitSem(kWorkerRetryMs);
         } else {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 
 #include "Ipv4AddressEdit.h"
 #include "MultiLineCheckBox.h"
@@ -25,6 +26,25 @@ void FitLabelHeight(QLabel* label, int templateHeight) {
     const int needed = label->heightForWidth(label->width());
     label->resize(label->width(), std::max(templateHeight, needed));
 }
+
+// A single-line edit keeps the text before the first line break of what is
+// pasted or set, as the platform's edits do: a pasted password with a
+// trailing newline must not end up in the settings file or a request.
+class SingleLineValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override {
+        const auto breakAt = std::find_if(input.cbegin(), input.cend(), [](QChar c) {
+            return c == u'\r' || c == u'\n' || c == QChar(0);
+        });
+        const qsizetype end = breakAt - input.cbegin();
+        if (end < input.size()) {
+            input.truncate(end);
+            pos = std::min<int>(pos, static_cast<int>(end));
+        }
+        return Acceptable;
+    }
+};
 
 }  // namespace
 
@@ -71,8 +91,12 @@ QWidget* TemplateDialog::MakeControl(const ControlTemplate& control) {
                             ((control.style & kStyleCenterVertically) ? Qt::AlignVCenter : Qt::AlignTop));
         return label;
     }
-    case ControlKind::Edit:
-        return new QLineEdit(text, this);
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(this);
+        edit->setValidator(new SingleLineValidator(edit));
+        edit->setText(text);
+        return edit;
+    }
     case ControlKind::Ipv4Address:
         return new Ipv4AddressEdit(this);
     case ControlKind::DropDownList: {

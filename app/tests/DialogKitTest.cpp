@@ -87,6 +87,30 @@ TEST(TemplateDialogTest, MakesEveryControlAtItsPlaceNamedAfterItsId) {
     EXPECT_EQ(dialog.GetDlgItemText(14), "wrapped");
 }
 
+TEST(TemplateDialogTest, EditsKeepOnlyTheFirstLineOfWhatIsPastedOrSet) {
+    korvotest::App();
+    dlgkit::TemplateDialog dialog(kTemplate);
+    auto* edit = dialog.GetDlgItemAs<QLineEdit>(11);
+    ASSERT_NE(edit, nullptr);
+    const struct {
+        QString put;
+        QString kept;
+    } cases[] = {
+        {"secret\n", "secret"},
+        {"ab\r\ncd", "ab"},
+        {"ab\ncd", "ab"},
+        {QString("x") + QChar(0) + "y", "x"},
+        {"plain text", "plain text"},
+    };
+    for (const auto& c : cases) {
+        edit->clear();
+        edit->insert(c.put);  // what a paste does
+        EXPECT_EQ(edit->text(), c.kept) << c.put.toStdString();
+        dialog.SetDlgItemText(11, c.put);
+        EXPECT_EQ(dialog.GetDlgItemText(11), c.kept) << c.put.toStdString();
+    }
+}
+
 TEST(TemplateDialogTest, MultiLineCheckBoxTogglesOnAClickOnItsText) {
     korvotest::App();
     dlgkit::TemplateDialog dialog(kTemplate);

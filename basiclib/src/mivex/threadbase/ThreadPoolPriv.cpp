@@ -80,6 +80,13 @@ bool ThreadPoolPriv::IsWorkerIdle(std::size_t position) {
     return position < m_threads.size() && m_threads[position]->IsIdle();
 }
 
+std::size_t ThreadPoolPriv::QueuedTaskCount() {
+    m_taskMutex.Lock();
+    const std::size_t count = m_tasks.size();
+    m_taskMutex.Unlock();
+    return count;
+}
+
 unsigned int ThreadPoolPriv::RunOnce() {
     if (DispatchTask()) return 0;
     m_taskMutex.Lock();

@@ -35,6 +35,8 @@ public:
     // is being handed out (the dispatcher may grow the list meanwhile).
     std::size_t WorkerCount();
     bool IsWorkerIdle(std::size_t position);
+    // The number of tasks queued and not yet taken by the dispatcher.
+    std::size_t QueuedTaskCount();
 
 private:
     unsigned int RunOnce() override;

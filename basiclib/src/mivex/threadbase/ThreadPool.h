@@ -28,6 +28,9 @@ class ThreadPoolPriv;
 //     it out. Every hand-out, by either side, happens under that lock or
 //     while the dispatcher holds a task, which RunTask() then respects by
 //     queueing; so hand-outs never overlap and never overtake a queued task.
+//     A worker that is just turning idle may be missed; the task is then
+//     queued and the dispatcher hands it out once a worker is free. From the
+//     start of destruction RunTask() hands out nothing.
 //   - The dispatcher sleeps while there is nothing to do and wakes at once
 //     when a task is queued, a worker turns idle, the limit changes or the
 //     pool stops; it does not poll.

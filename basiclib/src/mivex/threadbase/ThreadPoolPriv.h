@@ -57,7 +57,9 @@ private:
 
     // Grown only by the dispatcher (or the draining thread) while
     // m_handingOut is set; read by RunTask() under m_taskMutex only while it
-    // is clear. The flag's changes under the mutex order the two.
+    // is clear and m_stopping is not set. The flag's changes under the mutex
+    // order the two; once m_stopping is set only the destroying thread
+    // uses the list.
     std::vector<ThreadItem*> m_threads;
     std::atomic<int> m_maxThreadCount{200};
     ThreadMutex m_taskMutex;

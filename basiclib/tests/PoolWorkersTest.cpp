@@ -4,12 +4,14 @@
 #include <mivex/threadbase/ThreadPoolPriv.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <set>
 #include <thread>
 #include <vector>
 
 #include "PoolTasks.h"
+#include "TestSupport.h"
 
 using namespace ThreadLib;
 using MivexTest::BlockingTask;
@@ -19,12 +21,13 @@ namespace {
 
 constexpr int kBoundMs = 10000;
 
-// Workers turn idle just after posting the finish; wait (bounded) for that.
-bool AllIdle(ThreadPoolPriv& pool) {
+// Workers turn idle just after posting the finish; wait (bounded) for every
+// worker from position `from` on to do so.
+bool AllIdle(ThreadPoolPriv& pool, std::size_t from = 0) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
         bool idle = true;
-        for (std::size_t i = 0; i < pool.WorkerCount(); ++i) idle = idle && pool.IsWorkerIdle(i);
+        for (std::size_t i = from; i < pool.WorkerCount(); ++i) idle = idle && pool.IsWorkerIdle(i);
         if (idle) return true;
         if (std::chrono::steady_clock::now() > until) return false;
         std::this_thread::yield();
@@ -126,4 +129,67 @@ TEST(PoolWorkersTest, ATaskHandedOutDuringTheDrainRunsOnAFreshWorker) {
         }
         for (auto& t : tasks) ASSERT_EQ(t.runs.load(), 1) << "round " << round;
     }
+}
+
+TEST(PoolWorkersTest, AnIdleWorkerTakesNoTaskOnceDestructionHasBegun) {
+    // The holder keeps the first worker until the pool refuses (the
+    // destructor has begun), then submits a probe while the second worker
+    // is idle and nothing is queued.
+    auto pool = std::make_unique<ThreadPoolPriv>();
+    ThreadPoolPriv* raw = pool.get();
+    RecordingTask probe;
+    std::atomic<bool> probeAccepted{true};
+    Semphore holding;
+    RecordingTask holder(true, [&] {
+        holding.PostSem();
+        while (raw->RunTask(nullptr)) std::this_thread::yield();
+        probeAccepted.store(raw->RunTask(&probe));
+    });
+    ASSERT_TRUE(pool->RunTask(&holder));
+    ASSERT_EQ(holding.TimeWaitSem(kBoundMs), 1);
+    RecordingTask onSecond;
+    ASSERT_TRUE(pool->RunTask(&onSecond));
+    ASSERT_EQ(onSecond.WaitTaskFinish(kBoundMs), 1);
+    ASSERT_EQ(pool->WorkerCount(), 2u);
+    ASSERT_TRUE(AllIdle(*pool, 1));
+
+    auto destroy = std::async(std::launch::async, [&] { pool.reset(); });
+    ASSERT_TRUE(MivexTest::Ready(destroy, std::chrono::seconds(30)));
+    EXPECT_FALSE(probeAccepted.load());
+    EXPECT_EQ(probe.begins.load(), 0);
+    EXPECT_EQ(holder.WaitTaskFinish(0), 1);
+}
+
+TEST(PoolWorkersTest, ATaskSubmittedWhileTheDispatcherHoldsOneWaitsBehindIt) {
+    // One worker, busy; the dispatcher has taken `first` from the queue and
+    // waits for the worker. The worker turns idle and `second` is submitted
+    // at once, before the dispatcher has reacted: it must not overtake
+    // `first`. Repeated, because the dispatcher sometimes reacts first.
+    ThreadPoolPriv pool;
+    pool.SetMaxThreadCount(1);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        Semphore started, release;
+        BlockingTask holder(started, release);
+        ASSERT_TRUE(pool.RunTask(&holder));
+        ASSERT_EQ(started.TimeWaitSem(kBoundMs), 1);
+
+        std::vector<int> order;  // appended by the one worker only
+        RecordingTask first(true, [&order] { order.push_back(1); });
+        RecordingTask second(true, [&order] { order.push_back(2); });
+        ASSERT_TRUE(pool.RunTask(&first));
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (pool.QueuedTaskCount() != 0 && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        ASSERT_EQ(pool.QueuedTaskCount(), 0u);
+
+        release.PostSem();
+        while (!pool.IsWorkerIdle(0) && first.begins.load() == 0 && std::chrono::steady_clock::now() < until) {
+        }
+        ASSERT_TRUE(pool.RunTask(&second));
+        ASSERT_EQ(holder.WaitTaskFinish(kBoundMs), 1);
+        ASSERT_EQ(first.WaitTaskFinish(kBoundMs), 1);
+        ASSERT_EQ(second.WaitTaskFinish(kBoundMs), 1);
+        ASSERT_EQ(order, (std::vector<int>{1, 2}));
+    }
+    EXPECT_EQ(pool.WorkerCount(), 1u);
 }

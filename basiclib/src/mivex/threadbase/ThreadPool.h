@@ -16,15 +16,27 @@ class ThreadPoolPriv;
 //   task.WaitTaskFinish(-1);
 //
 // Contract:
-//   - RunTask() only queues the task and never waits for it. One dispatcher
-//     thread hands queued tasks out in submission order, each to the idle
-//     worker created first; a new worker is created only when none is idle
-//     and fewer than the limit exist. The dispatcher sleeps while there is
-//     nothing to do and wakes at once when a task is queued, a worker turns
-//     idle, the limit changes or the pool stops; it does not poll.
+//   - RunTask() never waits for the task. Tasks are handed out in
+//     submission order, each to the idle worker created first; a new worker
+//     is created only when none is idle and fewer than the limit exist, and
+//     only by the pool's one dispatcher thread.
+//   - Who hands a task out: when nothing is queued, the dispatcher holds no
+//     task it has taken but not yet handed out, and a worker is idle,
+//     RunTask() gives the task to the lowest idle worker itself, under the
+//     queue's lock, so that an idle pool costs one wake-up (the worker's)
+//     instead of two. Otherwise it queues the task and the dispatcher hands
+//     it out. Every hand-out, by either side, happens under that lock or
+//     while the dispatcher holds a task, which RunTask() then respects by
+//     queueing; so hand-outs never overlap and never overtake a queued task.
+//     A worker that is just turning idle may be missed; the task is then
+//     queued and the dispatcher hands it out once a worker is free. From the
+//     start of destruction RunTask() hands out nothing.
+//   - The dispatcher sleeps while there is nothing to do and wakes at once
+//     when a task is queued, a worker turns idle, the limit changes or the
+//     pool stops; it does not poll.
 //   - RunTask() returns false while the pool is being destroyed (also to a
 //     task that runs in it), and when the dispatcher thread could not be
-//     started; true otherwise. A null task is accepted and dropped.
+//     started; true otherwise. A null task is accepted and dropped at once.
 //   - SetMaxThreadCount(n): the limit on workers (200 at construction),
 //     compared as an unsigned number, so 0 and negative values set no
 //     practical limit. It applies from the next search for a worker and

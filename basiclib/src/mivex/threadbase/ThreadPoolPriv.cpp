@@ -48,6 +48,12 @@ bool ThreadPoolPriv::RunTask(TaskObject* task) {
         m_taskMutex.Unlock();
         return false;
     }
+    // A null task has no effect wherever it is dropped; dropping it here
+    // spares the dispatcher a wake-up.
+    if (task == nullptr || HandToIdleWorker(task)) {
+        m_taskMutex.Unlock();
+        return true;
+    }
     m_tasks.push_back(task);
     const bool wake = m_dispatcherAsleep;
     m_dispatcherAsleep = false;
@@ -74,6 +80,13 @@ bool ThreadPoolPriv::IsWorkerIdle(std::size_t position) {
     return position < m_threads.size() && m_threads[position]->IsIdle();
 }
 
+std::size_t ThreadPoolPriv::QueuedTaskCount() {
+    m_taskMutex.Lock();
+    const std::size_t count = m_tasks.size();
+    m_taskMutex.Unlock();
+    return count;
+}
+
 unsigned int ThreadPoolPriv::RunOnce() {
     if (DispatchTask()) return 0;
     m_taskMutex.Lock();
@@ -84,13 +97,30 @@ unsigned int ThreadPoolPriv::RunOnce() {
     return 0;
 }
 
+bool ThreadPoolPriv::HandToIdleWorker(TaskObject* task) {
+    // An empty queue and an idle dispatcher mean every task submitted
+    // earlier already has its worker, so handing this one out now keeps the
+    // submission order; and the dispatcher, which alone grows m_threads,
+    // is not touching the list. Only existing workers are used: creating
+    // one is left to the dispatcher, so that no caller pays for it.
+    if (m_handingOut || !m_tasks.empty()) return false;
+    for (ThreadItem* worker : m_threads) {
+        if (worker->IsIdle()) {
+            AssignTask(worker, task);
+            return true;
+        }
+    }
+    return false;
+}
+
 TaskObject* ThreadPoolPriv::PopTask() {
     TaskObject* task = nullptr;
     m_taskMutex.Lock();
     if (!m_tasks.empty()) {
         task = m_tasks.front();
         m_tasks.pop_front();
-        }
+    }
+    m_handingOut = task != nullptr;
     m_taskMutex.Unlock();
     return task;
 }

@@ -35,10 +35,17 @@ public:
     // is being handed out (the dispatcher may grow the list meanwhile).
     std::size_t WorkerCount();
     bool IsWorkerIdle(std::size_t position);
+    // The number of tasks queued and not yet taken by the dispatcher.
+    std::size_t QueuedTaskCount();
 
 private:
     unsigned int RunOnce() override;
 
+    // Hands task to the lowest idle worker when nothing is queued or in the
+    // dispatcher's hand; false when it must be queued. Needs m_taskMutex.
+    bool HandToIdleWorker(TaskObject* task);
+    // Takes the front task and marks the dispatcher as handing out; on an
+    // empty queue clears that mark and returns null.
     TaskObject* PopTask();
     bool QueueEmpty();
     bool DispatchTask();
@@ -48,8 +55,11 @@ private:
     // Blocks until a worker may have turned idle or the limit changed.
     void WaitForWorker();
 
-    // Used only by the dispatcher thread, and by the destroying thread
-    // after the dispatcher has ended.
+    // Grown only by the dispatcher (or the draining thread) while
+    // m_handingOut is set; read by RunTask() under m_taskMutex only while it
+    // is clear and m_stopping is not set. The flag's changes under the mutex
+    // order the two; once m_stopping is set only the destroying thread
+    // uses the list.
     std::vector<ThreadItem*> m_threads;
     std::atomic<int> m_maxThreadCount{200};
     ThreadMutex m_taskMutex;
@@ -61,6 +71,11 @@ private:
     // True while the dispatcher sleeps on m_queueSem for an empty queue;
     // guarded by m_taskMutex, so that RunTask posts once per sleep.
     bool m_dispatcherAsleep = false;
+    // Guarded by m_taskMutex: set when the dispatcher takes a task from the
+    // queue, cleared when it next finds the queue empty. While it is set
+    // the dispatcher may be searching, growing or assigning workers, so
+    // RunTask() queues behind it instead of handing out itself.
+    bool m_handingOut = false;
     Semphore m_queueSem{0};
     // Set by the dispatcher before it sleeps for want of a worker; a worker
     // that turns idle, or a new limit, clears it and posts m_workerSem.

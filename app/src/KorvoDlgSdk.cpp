@@ -120,18 +120,12 @@ void CKorvoDlg::OnSdkLoginOk() {
         if (!m_bLoginActive || m_hLogin == 0 || m_hLogin == m_hWorkerLogin) return;
         login = m_hLogin;
     }
-    TQ_NET_P2PInfo p2p;
-    TQ_NET_NetParam net;
-    std::memset(&p2p, 0, sizeof p2p);
-    std::memset(&net, 0, sizeof net);
-    TQ_NET_GetP2P(login, &p2p);
-    TQ_NET_GetNetParam(login, 0, &net);
-    korvo::sdk::PutMacText(net, m_macBegin);
-    korvo::sdk::PutSerialText(p2p, ToRequestText(m_strSn));
+    korvo::sdk::ProvisioningRecords records =
+        korvo::sdk::ReadRecordsWithNewValues(login, m_macBegin, ToRequestText(m_strSn));
 
     if (m_bSetMac) {
         qCDebug(lcSdk) << "TQ_NET_SetNetParam 前-------------";
-        const int taken = TQ_NET_SetNetParam(login, 0, &net);
+        const int taken = TQ_NET_SetNetParam(login, 0, &records.net);
         qCDebug(lcSdk) << "TQ_NET_SetNetParam 后-------------";
         if (taken) {
             korvo::AdvanceMac(m_macBegin);
@@ -148,7 +142,7 @@ void CKorvoDlg::OnSdkLoginOk() {
     }
     if (m_bSetSn) {
         qCDebug(lcSdk) << "TQ_NET_SetP2P 前-------------";
-        const int taken = TQ_NET_SetP2P(login, &p2p);
+        const int taken = TQ_NET_SetP2P(login, &records.p2p);
         qCDebug(lcSdk) << "TQ_NET_SetP2P 后-------------";
         SetDlgItemText(IDC_STATIC_RESULT, taken ? kSuccess : kFailure);
     }

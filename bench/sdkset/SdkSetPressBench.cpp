@@ -22,7 +22,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -82,16 +81,9 @@ bool PeerExchange(const korvo::sdk::LoginValues& values, LoginWait& wait, korvo:
     const TQ_NET_LoginInfo info = korvo::sdk::MakeLoginInfo(values, &LoginWait::OnEvent);
     const TQ_HANDLE login = TQ_NET_Login(&info);
     bool ok = wait.WaitOk();
-    TQ_NET_P2PInfo p2p;
-    TQ_NET_NetParam net;
-    std::memset(&p2p, 0, sizeof p2p);
-    std::memset(&net, 0, sizeof net);
-    TQ_NET_GetP2P(login, &p2p);
-    TQ_NET_GetNetParam(login, 0, &net);
-    korvo::sdk::PutMacText(net, mac);
-    korvo::sdk::PutSerialText(p2p, "SN-BENCH");
-    ok = TQ_NET_SetNetParam(login, 0, &net) && ok;
-    ok = TQ_NET_SetP2P(login, &p2p) && ok;
+    korvo::sdk::ProvisioningRecords records = korvo::sdk::ReadRecordsWithNewValues(login, mac, "SN-BENCH");
+    ok = TQ_NET_SetNetParam(login, 0, &records.net) && ok;
+    ok = TQ_NET_SetP2P(login, &records.p2p) && ok;
     TQ_NET_Logout(login);
     korvo::AdvanceMac(mac);
     return ok;

@@ -76,6 +76,16 @@ void PutMacText(TQ_NET_NetParam& param, const MacAddress& mac) {
 
 void PutSerialText(TQ_NET_P2PInfo& info, std::string_view sn) { PutText(info.szSerial, sizeof info.szSerial, sn); }
 
+ProvisioningRecords ReadRecordsWithNewValues(TQ_HANDLE login, const MacAddress& mac, std::string_view sn) {
+    ProvisioningRecords records;
+    std::memset(&records, 0, sizeof records);
+    TQ_NET_GetP2P(login, &records.p2p);
+    TQ_NET_GetNetParam(login, 0, &records.net);
+    PutMacText(records.net, mac);
+    PutSerialText(records.p2p, sn);
+    return records;
+}
+
 TQ_NET_PtzCommand MakeCalibrationCommand() {
     TQ_NET_PtzCommand command{};
     command.byChannel = 0;

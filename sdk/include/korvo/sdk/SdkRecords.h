@@ -61,6 +61,16 @@ void PutMacText(TQ_NET_NetParam& param, const MacAddress& mac);
 // byte before it stays as the device returned it.
 void PutSerialText(TQ_NET_P2PInfo& info, std::string_view sn);
 
+// The two records a provisioning writes back: each as the device returned
+// it (zero-filled when a read failed; the results are not looked at), with
+// `mac` and `sn` put in. Blocks for the two reads (each at most one reply
+// wait of TQDevLink). The only function here that talks to a device.
+struct ProvisioningRecords {
+    TQ_NET_P2PInfo p2p;
+    TQ_NET_NetParam net;
+};
+ProvisioningRecords ReadRecordsWithNewValues(TQ_HANDLE login, const MacAddress& mac, std::string_view sn);
+
 // The lens calibration command: channel 0, code 0x0021.
 TQ_NET_PtzCommand MakeCalibrationCommand();
 

@@ -332,7 +332,7 @@ TEST_F(SdkPathTest, EachCalibrationCountsItsSecondsFromOneWithSetDisabled) {
             const QRect frame = m_dlg->GetDlgItem(IDC_STATIC_PREVIEW)->geometry();
             EXPECT_NE(shot.pixelColor(frame.center()), m_dlg->palette().color(QPalette::Window));
         }
-        ASSERT_TRUE(WaitForResult(kComplete, 5000));
+        ASSERT_TRUE(WaitForResult(kComplete, 10000)) << ResultText().toStdString() << " / " << Joined();
         EXPECT_TRUE(SetButton()->isEnabled());
     }
 }

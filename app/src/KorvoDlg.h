@@ -120,8 +120,9 @@ public:
     // CalibrationThread; otherwise shows "Sorry, this device is not a
     // mechanical device. . .". Returns true when a worker was started: the
     // login then belongs to the worker, which logs it out when it ends. Only
-    // one worker runs at a time: a worker that is ending is waited for (at
-    // most 500 ms), while one that is starting no second one is started.
+    // one worker runs at a time: one that is ending is waited for (at most
+    // 500 ms, blocking the window's thread); while one is still starting, no
+    // second one is started and false is returned.
     bool StartCalibration();
 
     // Pacing of a calibration (1000 ms, 300 waits); tests shorten them. Read

@@ -365,3 +365,31 @@ TEST_F(SdkPathTest, ClosingDuringACalibrationStopsTheWorkerAndEndsItsHandlesQuic
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SdkPathTest, WorkerStuckInADeviceCallIsGivenUpAfterTwoSecondsAndTouchesNothingAfterwards) {
+    // Every answer takes 2.1 s: the worker is inside its first calibration
+    // command when the window closes, longer than the close waits for it.
+    StartDevice({{"slow_ms", "2100"}}, kMechanicalModel);
+    OpenWindow(0, kLens);
+    PressSet();
+    ASSERT_TRUE(WaitForRequests("STREAM_START", 1, 30000)) << Joined();
+    ASSERT_TRUE(m_dlg->IsCalibrationRunning());
+
+    QElapsedTimer clock;
+    clock.start();
+    m_dlg->reject();
+    const qint64 waitedMs = clock.elapsed();
+    EXPECT_EQ(m_dlg->m_hPreview, 0u);
+    EXPECT_EQ(m_dlg->m_hLogin, 0u);
+    m_dlg.reset();  // the worker, still in its call, must not reach the window from here on
+    // The given-up worker wakes when its command is cut off or answered;
+    // the device sees no command after that one.
+    EXPECT_TRUE(m_events.WaitFor("LOGOUT", 1, std::chrono::seconds(10))) << Joined();
+    EXPECT_LE(Count("PTZ"), 1) << Joined();
+    EXPECT_GE(waitedMs, 1900);  // it did wait for the worker first
+    EXPECT_LT(waitedMs, 3000);  // and no longer: cutting the preview and the login off is quick
+}
+
+}  // namespace

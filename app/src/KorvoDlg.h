@@ -3,7 +3,12 @@
 //
 // All handlers run on the window's thread. The web provisioning blocks that
 // thread for the length of a command (each request has its own time-outs).
-// Messages to the operator go through dlgkit::ShowMessageBox.
+// On an "IPC" or "DVR" the Set button only starts an SDK login; the
+// provisioning runs when the login's message arrives, still on the window's
+// thread (each SDK call bounded by TQDevLink's waits). A lens calibration
+// runs on one worker thread, which changes controls only through calls
+// queued to the window's thread (KorvoDlgSdk.cpp tells who owns which
+// handle). Messages to the operator go through dlgkit::ShowMessageBox.
 #pragma once
 
 #include <QBasicTimer>

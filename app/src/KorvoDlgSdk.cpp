@@ -81,7 +81,12 @@ void CKorvoDlg::OnSdkEvent(uint32_t /*first*/, uint32_t event, void* data, void*
     if (!message || user == nullptr) return;
     QObject* window = static_cast<SdkContext*>(user)->hWnd.load();
     if (window == nullptr) return;
-    QCoreApplication::postEvent(window, new SdkMessage(*message, user, data));
+    // Called from C: no exception may leave. Out of memory, the event is lost
+    // and the login looks like one that never answered.
+    try {
+        QCoreApplication::postEvent(window, new SdkMessage(*message, user, data));
+    } catch (...) {
+    }
 }
 
 bool CKorvoDlg::WindowProc(QEvent* e) {
@@ -328,7 +333,10 @@ void CKorvoDlg::DrawPreviewFrame(void* context, const TQ_NET_VideoFrame* frame) 
     const QImage image = QImage(frame->pPixels, frame->nWidth, frame->nHeight, frame->nStride, QImage::Format_RGB32)
                              .copy();
     auto* window = static_cast<CKorvoDlg*>(context);
-    Queue(window, [window, image] { window->ShowPreviewFrame(image); });
+    try {  // called from C: a frame lost to a lack of memory is only a skipped picture
+        Queue(window, [window, image] { window->ShowPreviewFrame(image); });
+    } catch (...) {
+    }
 }
 
 void CKorvoDlg::ShowPreviewFrame(const QImage& image) {

@@ -180,8 +180,9 @@ bool CKorvoDlg::StartCalibration() {
         StartResultTimer();
         return false;
     }
-    // Set can only be pressed while a worker starts its preview or ends its
-    // handles; the end takes moments, a start is not waited for.
+    // Set can only be pressed while a worker starts its preview or ends (its
+    // last change enables Set a moment before it finishes): an end takes
+    // moments and is waited for, a start is not.
     if (m_pCalibrationSignal && !m_pCalibrationSignal->WaitFinished(std::chrono::milliseconds(500))) return false;
     if (m_hCalibrationThread.joinable()) m_hCalibrationThread.join();  // finished: this returns at once
 
@@ -255,9 +256,6 @@ void CKorvoDlg::EndCalibrationHandles(CKorvoDlg* window, SdkShared& shared, TQ_H
 
 void CKorvoDlg::CalibrationThread(CKorvoDlg* window, std::shared_ptr<SdkShared> shared,
                                   std::shared_ptr<korvo::sdk::WorkerSignal> signal, CalibrationSetup setup) {
-    // The worker reports itself finished before its last change of the
-    // controls, so that a press of Set that this change makes possible finds
-    // no worker running; the change itself is still guarded by the lock.
     // Queues a change of the controls unless the window is closing.
     const auto post = [&](auto change) {
         std::lock_guard<std::mutex> lock(shared->mutex);
@@ -277,14 +275,12 @@ void CKorvoDlg::CalibrationThread(CKorvoDlg* window, std::shared_ptr<SdkShared> 
             std::lock_guard<std::mutex> lock(shared->mutex);
             if (!shared->windowGone) window->m_hWorkerLogin = 0;
         }
-        signal->MarkFinished();
         post([window] {
             window->SetDlgItemText(IDC_STATIC_RESULT,
                                    QStringLiteral("The device is not ready if they can see the video please reboot "
                                                   "and try again. . ."));
             window->ShowDlgItem(IDC_STATIC_RESULT, true);
         });
-        return;
     } else {
         post([window] {
             window->EnableDlgItem(IDC_BUTTON_SET, false);
@@ -304,26 +300,26 @@ void CKorvoDlg::CalibrationThread(CKorvoDlg* window, std::shared_ptr<SdkShared> 
                                        QStringLiteral("Calibration is complete, manually restart the device"));
             });
             EndCalibrationHandles(window, *shared, setup.login, preview);
-            signal->MarkFinished();
             post([window] { window->ShowDlgItem(IDC_STATIC_RESULT, true); });
-            return;
+            break;
         case korvo::sdk::CalibrationEnd::kCheckFailed:
             post([window] {
                 window->m_calibrationTimer.stop();
                 window->SetDlgItemText(IDC_STATIC_RESULT, QStringLiteral("Check fails"));
             });
             EndCalibrationHandles(window, *shared, setup.login, preview);
-            signal->MarkFinished();
             post([window] {
                 window->ShowDlgItem(IDC_STATIC_RESULT, true);
                 window->StartResultTimer();
             });
-            return;
+            break;
         case korvo::sdk::CalibrationEnd::kStopped:
             EndCalibrationHandles(window, *shared, setup.login, preview);
             break;
         }
     }
+    // Finished means: every change of the controls is queued, and the
+    // worker touches nothing shared any more.
     signal->MarkFinished();
 }
 

@@ -64,7 +64,6 @@ std::string ToFileText(const QString& text) { return text.toStdString(); }
 QString FromFileText(const std::string& text) { return QString::fromStdString(text); }
 
 // Text that goes into a request: the thread's 8-bit character set.
-std::string ToRequestText(const QString& text) { return korvo::web::WideToAnsi(ToU16(text)); }
 std::string ToRequestText(const std::u16string& text) { return korvo::web::WideToAnsi(text); }
 
 korvo::CommandStatusValues CommandValuesOf(const korvo::web::DeviceStatus& status) {
@@ -91,7 +90,7 @@ CKorvoDlg::CKorvoDlg(QWidget* parent)
       m_strUser(QStringLiteral("tulip")),
       m_strPassword(QStringLiteral("tulip")),
       m_dwDeviceIp(0xC0A80158u) {  // 192.168.1.88; the settings file replaces it at start
-    m_SdkContext.pDlg = this;
+    m_SdkContext.hWnd = this;
     m_comboDeviceType = GetDlgItemAs<QComboBox>(IDC_COMBO_DEVICE_TYPE);
 
     // The result line is drawn in pure red.
@@ -109,9 +108,16 @@ CKorvoDlg::CKorvoDlg(QWidget* parent)
     // Set by accident: operators type fast and the window writes into devices.
     auto* filter = new dlgkit::KeyDownFilter({Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}, this);
     filter->Install(this);
+
+    // The live picture of a calibration: TQDevLink calls the draw function,
+    // the frame paints the last picture (eventFilter).
+    m_previewWindow.pfnDraw = &CKorvoDlg::DrawPreviewFrame;
+    m_previewWindow.pContext = this;
+    if (QWidget* preview = GetDlgItem(IDC_STATIC_PREVIEW)) preview->installEventFilter(this);
 }
 
-CKorvoDlg::~CKorvoDlg() = default;
+// A window destroyed without a close still ends its worker, preview and login.
+CKorvoDlg::~CKorvoDlg() { EndSdkWork(); }
 
 void CKorvoDlg::OnInitDialog() {
     ShowForm();
@@ -335,13 +341,6 @@ void CKorvoDlg::ProvisionOverWeb() {
     StartResultTimer();
 }
 
-int CKorvoDlg::LoginDevice() {
-    // Cameras and DVRs are provisioned over the device SDK, which this
-    // window does not drive yet: a press for them ends here, shows nothing
-    // and starts no login.
-    return 0;
-}
-
 std::string CKorvoDlg::MakeCredentials() const {
     return korvo::web::MakeBasicCredentials(ToU16(m_strUser), ToU16(m_strPassword));
 }
@@ -405,14 +404,6 @@ void CKorvoDlg::OnDestroy() {
     m_bDestroyed = true;
     ReadForm();  // whatever it read is what is saved
     SaveSettings();
-    // Every preview and login this window started ends with it.
-    if (m_hPreview != 0) {
-        TQ_NET_ClientStop(m_hPreview);
-        m_hPreview = 0;
-    }
-    if (m_hLogin != 0) {
-        m_bLoginActive = 0;
-        TQ_NET_Logout(m_hLogin);
-        m_hLogin = 0;
-    }
+    // Every worker, preview and login this window started ends with it.
+    EndSdkWork();
 }

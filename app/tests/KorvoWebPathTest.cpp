@@ -250,7 +250,7 @@ TEST_F(WebPathTest, ExhaustedRangeIsRefusedBeforeAnythingIsSentForEveryType) {
     EXPECT_EQ(FileText("MAC1"), "<missing>");
 }
 
-TEST_F(WebPathTest, NothingIsSentAfterABadOctetOrForOtherTypes) {
+TEST_F(WebPathTest, NothingIsSentAfterABadOctetOrWithoutAType) {
     StartDevice();
     struct Case {
         const char* name;
@@ -261,9 +261,7 @@ TEST_F(WebPathTest, NothingIsSentAfterABadOctetOrForOtherTypes) {
     const QString octetMessage = QStringLiteral(u"请输入一个 0 至 255 之间的整数。");
     const Case cases[] = {
         {"bad octet", 2, "300", {octetMessage}},
-        {"IPC", 0, "0", {}},
-        {"DVR", 1, "0", {}},
-        {"no type", -1, "0", {}},
+        {"no type", -1, "0", {}},  // "IPC" and "DVR" log in over the SDK: KorvoSdkPathTest
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

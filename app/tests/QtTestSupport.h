@@ -7,8 +7,12 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <ostream>
 
 #include "dialogkit/MessageBox.h"
+
+// GoogleTest shows a QString in a failure as text, not as UTF-16 code units.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace korvotest {
 

@@ -10,10 +10,7 @@
 //
 //   bench_korvo_sdkset [presses]      (default 200)
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDeadlineTimer>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,8 +24,8 @@
 
 #include "Device.h"
 #include "KorvoDlg.h"
+#include "SetPressSupport.h"
 #include "Resource.h"
-#include "dialogkit/Ipv4AddressEdit.h"
 #include "korvo/appcore/AccountSettings.h"
 #include "korvo/appcore/Profile.h"
 #include "korvo/appcore/SettingsPath.h"
@@ -36,24 +33,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Figures {
-    double median = 0, p90 = 0, max = 0;
-};
-
-Figures Summarise(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    Figures f;
-    f.median = ms[ms.size() / 2];
-    f.p90 = ms[ms.size() * 9 / 10];
-    f.max = ms.back();
-    return f;
-}
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using setbench::Clock;
+using setbench::MsSince;
 
 // The peer's login event, waited for on a condition variable.
 struct LoginWait {
@@ -120,19 +101,7 @@ int main(int argc, char** argv) {
     {
         CKorvoDlg dlg;
         dlg.show();
-        dlg.m_comboDeviceType->setCurrentIndex(0);
-        dlg.GetDlgItemAs<dlgkit::Ipv4AddressEdit>(IDC_IPADDRESS)->SetAddress(0x7F000001u);
-        dlg.GetDlgItemAs<QLineEdit>(IDC_EDIT_PORT)->setText(QString::number(device->Port()));
-        dlg.GetDlgItemAs<QLineEdit>(IDC_EDIT_USER)->setText("admin");
-        dlg.GetDlgItemAs<QLineEdit>(IDC_EDIT_PASSWORD)->setText("admin");
-        dlg.GetDlgItemAs<QLineEdit>(IDC_EDIT_SN)->setText("SN-BENCH");
-        dlg.GetDlgItemAs<QCheckBox>(IDC_CHECK_SET_MAC)->setChecked(true);
-        dlg.GetDlgItemAs<QCheckBox>(IDC_CHECK_SET_SN)->setChecked(true);
-        const int end[6] = {0, 17, 34, 52, 0, 0};  // far more addresses than presses
-        for (int i = 0; i < 6; ++i) {
-            dlg.GetDlgItemAs<QLineEdit>(kBeginMacIds[i])->setText(QString::number(i < 4 ? end[i] - (i == 3) : 0));
-            dlg.GetDlgItemAs<QLineEdit>(kEndMacIds[i])->setText(QString::number(end[i]));
-        }
+        setbench::FillForm(dlg, 0, device->Port());
         QWidget* result = dlg.GetDlgItem(IDC_STATIC_RESULT);
         auto* set = dlg.GetDlgItemAs<QPushButton>(IDC_BUTTON_SET);
         const QString success = QStringLiteral("Setting Success");
@@ -180,19 +149,9 @@ int main(int argc, char** argv) {
     korvo::SetSettingsPathOverride({});
     TQ_NET_Cleanup();
 
-    const Figures w = Summarise(window), p = Summarise(peer), ps = Summarise(peerStore);
     std::printf("Press of Set to result line, IPC over TQDevLink on loopback, Set MAC + Set SN, %d presses each\n",
                 presses);
-    std::printf("%-34s %10s %10s %10s\n", "", "median ms", "p90 ms", "max ms");
-    std::printf("%-34s %10.2f %10.2f %10.2f\n", "window (click to result line)", w.median, w.p90, w.max);
-    std::printf("%-34s %10.2f %10.2f %10.2f\n", "peer: SDK exchange, no window", p.median, p.p90, p.max);
-    std::printf("%-34s %10.2f %10.2f %10.2f\n", "ratio window / peer", w.median / p.median, w.p90 / p.p90,
-                w.max / p.max);
-    std::printf("%-34s %10.2f %10.2f %10.2f\n", "peer + storing MAC and count", ps.median, ps.p90, ps.max);
-    std::printf("%-34s %10.2f %10.2f %10.2f\n", "ratio window / (peer + store)", w.median / ps.median,
-                w.p90 / ps.p90, w.max / ps.max);
-    std::printf("goal: under 50 ms per press; median is %s (%.1f%% of the goal), p90 %.1f%% of the goal\n",
-                w.median < 50.0 ? "under it" : "OVER it", 100.0 * w.median / 50.0, 100.0 * w.p90 / 50.0);
+    setbench::PrintFigures(window, "peer: SDK exchange, no window", peer, "peer + storing MAC and count", peerStore);
     if (failures) std::printf("FAILED presses or exchanges: %d\n", failures);
     return failures ? 1 : 0;
 }

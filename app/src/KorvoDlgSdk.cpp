@@ -271,10 +271,17 @@ void CKorvoDlg::CalibrationThread(CKorvoDlg* window, std::shared_ptr<SdkShared> 
     } else if (!accepted) {
         // Not ready: the preview keeps showing the picture and the login
         // stays open; both are the window's again.
+        TQ_HANDLE unreachable = 0;
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
-            if (!shared->windowGone) window->m_hWorkerLogin = 0;
+            if (!shared->windowGone) {
+                window->m_hWorkerLogin = 0;
+                // Set pressed while this worker started has put a newer login
+                // in its place: no later login or close would end this one.
+                if (window->m_hLogin != setup.login) unreachable = setup.login;
+            }
         }
+        if (unreachable != 0) TQ_NET_Logout(unreachable);
         post([window] {
             window->SetDlgItemText(IDC_STATIC_RESULT,
                                    QStringLiteral("The device is not ready if they can see the video please reboot "
@@ -285,6 +292,9 @@ void CKorvoDlg::CalibrationThread(CKorvoDlg* window, std::shared_ptr<SdkShared> 
         post([window] {
             window->EnableDlgItem(IDC_BUTTON_SET, false);
             window->m_nCalibrationSeconds = 0;
+            // The line now counts seconds; a countdown armed by the MAC or SN
+            // outcome must not hide it, nor the completion text after it.
+            window->m_resultTimer.stop();
             window->m_calibrationTimer.start(kCalibrationTimerPeriodMs, window);
             window->m_nTimerId = IDT_CALIBRATION;
         });

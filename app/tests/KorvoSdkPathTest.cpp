@@ -246,8 +246,9 @@ TEST_F(SdkPathTest, CalibrationOutcomes) {
     };
     const Case cases[] = {
         {"completed on the second command", "accept", kMechanicalModel, kLens, kComplete, 2, true, false, false},
-        // Timer 1 was armed by the MAC and SN outcome before the worker started.
-        {"completed with mac and sn", "after:3", kMechanicalModel, kLens | kMac | kSn, kComplete, 4, true, true,
+        // The countdown armed by the MAC and SN outcome stops when the seconds
+        // start, so the completion text stays.
+        {"completed with mac and sn", "after:3", kMechanicalModel, kLens | kMac | kSn, kComplete, 4, true, false,
          false},
         {"never accepted again", "never", kMechanicalModel, kLens, kCheckFails, 5, false, true, false},
         {"first command refused", "refuse_first", kMechanicalModel, kLens, kNotReady, 1, true, false, true},
@@ -307,6 +308,19 @@ TEST_F(SdkPathTest, NotReadyPreviewIsReplacedByTheNextCalibration) {
     EXPECT_EQ(Count("LOGIN"), 4) << Joined();  // two logins, each with its preview
     EXPECT_NE(m_dlg->m_hPreview, oldPreview);
     EXPECT_EQ(TQ_NET_ClientStop(oldPreview), 0);  // ended before the new one started
+}
+
+TEST_F(SdkPathTest, LoginLeftBehindByASetDuringTheWorkersStartIsEndedWhenTheDeviceIsNotReady) {
+    // Slow answers keep the worker in its preview start long enough for a second Set.
+    StartDevice({{"calibration", "refuse_first"}, {"slow_ms", "300"}}, kMechanicalModel);
+    OpenWindow(0, kLens);
+    PressSet();
+    ASSERT_TRUE(WaitForRequests("STREAM_START")) << Joined();
+    PressSet();  // a new login takes the place of the worker's
+    ASSERT_TRUE(WaitForResult(kNotReady)) << Joined();
+    // The second login stays open (only calibration is ticked); the first,
+    // which nothing refers to any more, is ended.
+    EXPECT_TRUE(WaitForRequests("LOGOUT")) << Joined();
 }
 
 TEST_F(SdkPathTest, EachCalibrationCountsItsSecondsFromOneWithSetDisabled) {

@@ -215,7 +215,9 @@ TQ_HANDLE CKorvoDlg::StartPreview(CKorvoDlg* window, SdkShared& shared, const ko
     TQ_HANDLE old = 0;
     {
         std::lock_guard<std::mutex> lock(shared.mutex);
-        if (shared.windowGone) return 0;
+        // A close that came first is obeyed before the preview start, which can
+        // take a whole reply wait.
+        if (shared.windowGone || signal.StopRequested()) return 0;
         old = window->m_hPreview;
         window->m_hPreview = 0;
         window->m_SdkContext.hWnd = window;

@@ -1,7 +1,8 @@
 #include "korvo/sdk/SdkRecords.h"
 
+#include "korvo/appcore/Ipv4.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -19,11 +20,7 @@ template <class Record>
 Record MakeRecord(const LoginValues& values, TQ_NET_EventCallback callback) {
     Record record;
     std::memset(&record, 0, sizeof record);
-    char address[16];
-    std::snprintf(address, sizeof address, "%u.%u.%u.%u", unsigned(values.deviceIp >> 24),
-                  unsigned(values.deviceIp >> 16 & 0xFF), unsigned(values.deviceIp >> 8 & 0xFF),
-                  unsigned(values.deviceIp & 0xFF));
-    PutText(record.szAddress, sizeof record.szAddress, address);
+    PutText(record.szAddress, sizeof record.szAddress, korvo::FormatIpv4(values.deviceIp));
     record.nPort = ParsePortText(values.port);
     record.nTransport = 1;
     PutText(record.szUser, sizeof record.szUser, values.user);
